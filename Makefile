@@ -1,0 +1,30 @@
+# Larkspur: make demo | make test | make build
+SHELL := /bin/bash
+.PHONY: all build test demo setup configure clean bench
+
+all: build
+
+setup:
+	@scripts/setup
+
+configure: setup
+	@cmake --preset windows >/dev/null
+	@cmake --preset host >/dev/null
+
+build: configure
+	@cmake --build --preset windows
+
+test: configure
+	@cmake --build --preset windows
+	@cmake --build --preset host
+	@scripts/run-tests
+
+demo: build
+	@scripts/demo
+
+bench: configure
+	@cmake --build --preset host --target bench
+	@out/build/host/bench
+
+clean:
+	rm -rf out

@@ -1,0 +1,155 @@
+#include "app/larkspur_dlg.h"
+
+#include "app/about_dlg.h"
+#include "app/duty_dlg.h"
+#include "framework/handles.h"
+#include "framework/prompts.h"
+#include "resource.h"
+
+namespace {
+
+// Tab captions, in tab order.
+constexpr const wchar_t* kTabCaptions[CLarkspurDlg::kPageCount] = {
+    L"快速检测", L"文件关联", L"映像劫持", L"浏览器加载项", L"HOSTS文件", L"LSP修复", L"系统防火墙规则", L"其它选项",
+};
+
+}  // namespace
+
+bool EnableRestorePrivilege() {
+    lark::UniqueHandle token;
+    if (!::OpenProcessToken(::GetCurrentProcess(), 0xF01FF, token.put())) return false;
+    TOKEN_PRIVILEGES privileges{};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    if (!::LookupPrivilegeValueW(nullptr, L"SeRestorePrivilege", &privileges.Privileges[0].Luid)) return false;
+    if (!::AdjustTokenPrivileges(token.get(), FALSE, &privileges, sizeof(privileges), nullptr, nullptr)) return false;
+    return ::GetLastError() != ERROR_NOT_ALL_ASSIGNED;
+}
+
+const lark::MessageEntry<CLarkspurDlg> CLarkspurDlg::kMessages[] = {
+    lark::OnMessage(WM_SYSCOMMAND, &CLarkspurDlg::OnSysCommand),
+    lark::OnMessage(WM_PAINT, &CLarkspurDlg::OnPaint),
+    lark::OnMessage(WM_QUERYDRAGICON, &CLarkspurDlg::OnQueryDragIcon),
+    lark::OnMessage(WM_TIMER, &CLarkspurDlg::OnTimer),
+    lark::OnNotify(IDC_TAB, TCN_SELCHANGE, &CLarkspurDlg::OnTabSelChange),
+};
+
+CLarkspurDlg::CLarkspurDlg(lark::CWnd* parent)
+    : CDialog(IDD_LARKSPUR_DIALOG, parent),
+      m_hIcon(::LoadIconW(lark::ResourceInstance(), MAKEINTRESOURCEW(IDR_MAINFRAME))) {}
+
+void CLarkspurDlg::DoDataExchange(lark::CDataExchange* pDX) {
+    CDialog::DoDataExchange(pDX);
+    lark::DDX_Control(pDX, IDC_TAB, m_tab);
+    lark::DDX_Control(pDX, IDC_PICTURE, m_picture);
+}
+
+bool CLarkspurDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    return lark::DispatchTable(*this, kMessages, message, wParam, lParam, result);
+}
+
+BOOL CLarkspurDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+
+    // The about entry of the system menu.
+    if (HMENU systemMenu = GetSystemMenu(FALSE)) {
+        wchar_t about[260] = {};
+        if (::LoadStringW(lark::ResourceInstance(), IDS_ABOUTBOX, about, 260) > 0 && about[0] != L'\0') {
+            ::AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
+            ::AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, about);
+        }
+    }
+
+    SetIcon(m_hIcon, TRUE);
+    SetIcon(m_hIcon, FALSE);
+
+    // The notice comes first; its Cancel ends the program.
+    CDuty duty(this);
+    duty.DoModal();
+
+    ::ShowWindow(GetDlgItem(IDC_BANNER), SW_HIDE);
+    if (m_picture.LoadAnimationResource()) m_picture.StartPlayback();
+
+    if (HANDLE thread = ::CreateThread(nullptr, 0, &CLarkspurDlg::BannerTimerThread, m_hWnd, 0, nullptr)) {
+        ::CloseHandle(thread);
+    }
+
+    SetUpPages();
+
+    if (!EnableRestorePrivilege()) {
+        lark::prompts::Message(m_hWnd, L"程序改变自身权限失败，一些功能将无法实现！", L"提示", MB_OK);
+    }
+    return TRUE;
+}
+
+DWORD WINAPI CLarkspurDlg::BannerTimerThread(void* window) {
+    ::SetTimer(static_cast<HWND>(window), kBannerTimer, kBannerDelay, nullptr);
+    return 0;
+}
+
+void CLarkspurDlg::SetUpPages() {
+    lark::CDialog* const pages[kPageCount] = {&m_fastCheck,  &m_fileType,  &m_imageHijack,    &m_ieLoader,
+                                              &m_host,       &m_lspRepair, &m_firewallPolicy, &m_other};
+    for (int i = 0; i < kPageCount; ++i) m_pages[i] = pages[i];
+
+    for (int i = 0; i < kPageCount; ++i) {
+        m_tab.InsertItem(i, kTabCaptions[i]);
+        m_pages[i]->Create(m_pages[i]->TemplateId(), &m_tab);
+    }
+    m_tab.SetCurSel(0);
+
+    RECT area{};
+    m_tab.GetClientRect(&area);
+    area.top += 22;
+    for (lark::CDialog* page : m_pages) {
+        page->MoveWindow(area.left, area.top, area.right - area.left, area.bottom - area.top, TRUE);
+    }
+    m_pages[0]->ShowWindow(SW_SHOW);
+}
+
+LRESULT CLarkspurDlg::OnTabSelChange(NMHDR*) {
+    for (lark::CDialog* page : m_pages) page->ShowWindow(SW_HIDE);
+    const int selected = m_tab.GetCurSel();
+    if (selected >= 0 && selected < kPageCount) m_pages[selected]->ShowWindow(SW_SHOWNORMAL);
+    return 0;
+}
+
+LRESULT CLarkspurDlg::OnSysCommand(WPARAM wParam, LPARAM) {
+    if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg about(this);
+        about.DoModal();
+        return 0;
+    }
+    return Default();
+}
+
+LRESULT CLarkspurDlg::OnPaint(WPARAM, LPARAM) {
+    if (!IsIconic()) return Default();
+    PAINTSTRUCT paint;
+    HDC dc = ::BeginPaint(m_hWnd, &paint);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    const int iconWidth = ::GetSystemMetrics(SM_CXICON);
+    const int iconHeight = ::GetSystemMetrics(SM_CYICON);
+    RECT client{};
+    GetClientRect(&client);
+    const int x = (client.right - client.left - iconWidth + 1) / 2;
+    const int y = (client.bottom - client.top - iconHeight + 1) / 2;
+    ::DrawIcon(dc, x, y, m_hIcon);
+    ::EndPaint(m_hWnd, &paint);
+    return 0;
+}
+
+LRESULT CLarkspurDlg::OnQueryDragIcon(WPARAM, LPARAM) { return reinterpret_cast<LRESULT>(m_hIcon); }
+
+LRESULT CLarkspurDlg::OnTimer(WPARAM wParam, LPARAM) {
+    if (wParam != kBannerTimer) return Default();
+    ::ShowWindow(GetDlgItem(IDC_BANNER), SW_SHOW);
+    m_picture.ShowWindow(SW_HIDE);
+    KillTimer(kBannerTimer);
+    return 0;
+}
+
+void CLarkspurDlg::OnCancel() {
+    // The signature library is released here once signature verification exists.
+    CDialog::OnCancel();
+}

@@ -1,0 +1,31 @@
+# The two Windows programs and the tests that run under Wine.
+enable_language(RC)
+
+add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+add_compile_options(-Wall -Wextra -Wno-unused-parameter -Wno-cast-function-type)
+set(LARKSPUR_STATIC_LINK -static -static-libgcc -static-libstdc++)
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
+
+add_subdirectory(resources)
+add_subdirectory(updater)
+
+# Everything of Larkspur but its entry point, so that tests drive the real pages.
+file(GLOB LARKSPUR_CORE_SOURCES CONFIGURE_DEPENDS
+  ${LARKSPUR_SOURCE_DIR}/framework/*.cpp
+  ${LARKSPUR_SOURCE_DIR}/app/*.cpp
+  ${LARKSPUR_SOURCE_DIR}/core/*.cpp
+  ${LARKSPUR_SOURCE_DIR}/pages/*.cpp)
+list(REMOVE_ITEM LARKSPUR_CORE_SOURCES ${LARKSPUR_SOURCE_DIR}/app/main.cpp)
+add_library(larkspur_core STATIC ${LARKSPUR_CORE_SOURCES})
+target_include_directories(larkspur_core PUBLIC ${LARKSPUR_SOURCE_DIR} ${LARKSPUR_SOURCE_DIR}/resources)
+target_compile_definitions(larkspur_core PUBLIC
+  LARKSPUR_UPDATE_HOST=L"${LARKSPUR_UPDATE_HOST}"
+  LARKSPUR_PRODUCT_HOST=L"${LARKSPUR_PRODUCT_HOST}")
+target_link_libraries(larkspur_core PUBLIC
+  comctl32 shlwapi shell32 ole32 oleaut32 uuid advapi32 user32 gdi32 comdlg32 crypt32 version)
+
+add_executable(Larkspur WIN32 app/main.cpp $<TARGET_OBJECTS:larkspur_resources>)
+target_link_libraries(Larkspur PRIVATE larkspur_core ${LARKSPUR_STATIC_LINK} -municode)
+set_target_properties(Larkspur PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${LARKSPUR_BIN_DIR})
+
+include(cmake/wine-tests.cmake)

@@ -1,0 +1,125 @@
+#include "framework/dialog.h"
+
+namespace lark {
+
+namespace {
+
+// Messages whose dialog-procedure result is the value itself rather than DWLP_MSGRESULT.
+bool ReturnsDirectly(UINT message) {
+    switch (message) {
+    case WM_INITDIALOG:
+    case WM_QUERYDRAGICON:
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+    case WM_COMPAREITEM:
+    case WM_VKEYTOITEM:
+    case WM_CHARTOITEM:
+        return true;
+    default:
+        return false;
+    }
+}
+
+}  // namespace
+
+CDialog::~CDialog() {
+    if (m_hWnd && !m_modal && ::IsWindow(m_hWnd)) ::DestroyWindow(m_hWnd);
+}
+
+INT_PTR CDialog::DoModal() {
+    m_modal = true;
+    HWND parent = m_parent ? m_parent->m_hWnd : nullptr;
+    const INT_PTR result =
+        ::DialogBoxParamW(ResourceInstance(), MAKEINTRESOURCEW(m_templateId), parent, &CDialog::DialogProc,
+                          reinterpret_cast<LPARAM>(this));
+    m_modal = false;
+    return result;
+}
+
+BOOL CDialog::Create(UINT templateId, CWnd* parent) {
+    m_templateId = templateId;
+    m_parent = parent;
+    m_modal = false;
+    HWND window = ::CreateDialogParamW(ResourceInstance(), MAKEINTRESOURCEW(templateId),
+                                       parent ? parent->m_hWnd : nullptr, &CDialog::DialogProc,
+                                       reinterpret_cast<LPARAM>(this));
+    return window != nullptr;
+}
+
+BOOL CDialog::DestroyWindow() { return m_hWnd ? ::DestroyWindow(m_hWnd) : FALSE; }
+
+void CDialog::EndDialog(INT_PTR result) { ::EndDialog(m_hWnd, result); }
+
+BOOL CDialog::UpdateData(BOOL saveAndValidate) {
+    CDataExchange dx{this, saveAndValidate != FALSE};
+    DoDataExchange(&dx);
+    return TRUE;
+}
+
+BOOL CDialog::OnInitDialog() {
+    UpdateData(FALSE);
+    return TRUE;
+}
+
+void CDialog::OnOK() {
+    UpdateData(TRUE);
+    EndDialog(IDOK);
+}
+
+void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+
+INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    CDialog* self = nullptr;
+    if (message == WM_INITDIALOG) {
+        self = reinterpret_cast<CDialog*>(lParam);
+        self->m_hWnd = window;
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    } else {
+        self = reinterpret_cast<CDialog*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    }
+    if (!self) return FALSE;
+
+    if (message == WM_NCDESTROY) {
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        self->m_hWnd = nullptr;
+        return FALSE;
+    }
+
+    LRESULT result = 0;
+    bool handled = false;
+    const bool outerDefault = self->m_defaultRequested;
+    self->m_defaultRequested = false;
+    try {
+        if (message == WM_INITDIALOG) {
+            result = self->OnInitDialog();
+            handled = true;
+        } else {
+            handled = self->HandleMessage(message, wParam, lParam, result);
+            if (!handled && message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
+                if (LOWORD(wParam) == IDOK) {
+                    self->OnOK();
+                    handled = true;
+                } else if (LOWORD(wParam) == IDCANCEL) {
+                    self->OnCancel();
+                    handled = true;
+                }
+            }
+        }
+    } catch (...) {
+        handled = false;
+    }
+    const bool wantDefault = self->m_defaultRequested;
+    self->m_defaultRequested = outerDefault;
+
+    if (!handled || wantDefault) return FALSE;
+    if (ReturnsDirectly(message)) return static_cast<INT_PTR>(result);
+    ::SetWindowLongPtrW(window, DWLP_MSGRESULT, result);
+    return TRUE;
+}
+
+}  // namespace lark

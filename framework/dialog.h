@@ -1,0 +1,115 @@
+// Dialog class of our framework: modal dialogs and child pages from templates, data exchange,
+// default OK/Cancel handling, and declarative message tables.
+//
+// A dialog class lists its handlers in a static table and forwards to it in one line:
+//
+//   static constexpr lark::MessageEntry<CMyPage> kMessages[] = {
+//       lark::OnCommand(IDC_DETECT, &CMyPage::OnDetect),                 // void ()
+//       lark::OnNotify(IDC_LIST, NM_RCLICK, &CMyPage::OnListRClick),     // LRESULT (NMHDR*)
+//       lark::OnMessage(WM_TIMER, &CMyPage::OnTimer),                    // LRESULT (WPARAM, LPARAM)
+//   };
+//   bool HandleMessage(UINT m, WPARAM w, LPARAM l, LRESULT& r) override {
+//       return lark::DispatchTable(*this, kMessages, m, w, l, r);
+//   }
+//
+// Messages the table does not take fall to the default handling: IDOK calls OnOK, IDCANCEL
+// calls OnCancel, everything else goes to the system's dialog procedure. A handler may call
+// Default() to hand its message on to the system as well.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+
+#include "framework/wnd.h"
+
+namespace lark {
+
+template <class T>
+struct MessageEntry {
+    enum class Kind { Command, Notify, Message };
+    Kind kind;
+    UINT message;  // Message: the window message
+    UINT id;       // Command, Notify: control or menu id
+    UINT code;     // Command: notification code (0 for menus and BN_CLICKED); Notify: NMHDR code
+    void (T::*command)();
+    LRESULT (T::*notify)(NMHDR*);
+    LRESULT (T::*handler)(WPARAM, LPARAM);
+};
+
+template <class T>
+constexpr MessageEntry<T> OnCommand(UINT id, void (T::*f)(), UINT code = BN_CLICKED) {
+    return {MessageEntry<T>::Kind::Command, WM_COMMAND, id, code, f, nullptr, nullptr};
+}
+template <class T>
+constexpr MessageEntry<T> OnNotify(UINT id, UINT code, LRESULT (T::*f)(NMHDR*)) {
+    return {MessageEntry<T>::Kind::Notify, WM_NOTIFY, id, code, nullptr, f, nullptr};
+}
+template <class T>
+constexpr MessageEntry<T> OnMessage(UINT message, LRESULT (T::*f)(WPARAM, LPARAM)) {
+    return {MessageEntry<T>::Kind::Message, message, 0, 0, nullptr, nullptr, f};
+}
+
+template <class T, std::size_t N>
+bool DispatchTable(T& self, const MessageEntry<T> (&table)[N], UINT message, WPARAM wParam, LPARAM lParam,
+                   LRESULT& result) {
+    for (const auto& entry : table) {
+        using Kind = typename MessageEntry<T>::Kind;
+        switch (entry.kind) {
+        case Kind::Command:
+            if (message == WM_COMMAND && LOWORD(wParam) == entry.id && HIWORD(wParam) == entry.code) {
+                (self.*entry.command)();
+                result = 0;
+                return true;
+            }
+            break;
+        case Kind::Notify:
+            if (message == WM_NOTIFY) {
+                auto* header = reinterpret_cast<NMHDR*>(lParam);
+                if (header->idFrom == entry.id && header->code == entry.code) {
+                    result = (self.*entry.notify)(header);
+                    return true;
+                }
+            }
+            break;
+        case Kind::Message:
+            if (message == entry.message) {
+                result = (self.*entry.handler)(wParam, lParam);
+                return true;
+            }
+            break;
+        }
+    }
+    return false;
+}
+
+class CDialog : public CWnd {
+public:
+    explicit CDialog(UINT templateId, CWnd* parent = nullptr) : m_templateId(templateId), m_parent(parent) {}
+    ~CDialog() override;
+
+    // Runs the dialog modally; the result is what EndDialog was given (-1 when it could not start).
+    INT_PTR DoModal();
+    // Creates the dialog as a modeless window (a child page when its template says WS_CHILD).
+    BOOL Create(UINT templateId, CWnd* parent);
+    BOOL DestroyWindow();
+    void EndDialog(INT_PTR result);
+
+    UINT TemplateId() const { return m_templateId; }
+
+    virtual BOOL OnInitDialog();
+    virtual void DoDataExchange(CDataExchange* pDX) {}
+    virtual void OnOK();
+    virtual void OnCancel();
+    BOOL UpdateData(BOOL saveAndValidate = TRUE);
+
+protected:
+    UINT m_templateId;
+    CWnd* m_parent;
+    bool m_modal = false;
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM);
+};
+
+}  // namespace lark

@@ -1,0 +1,13 @@
+// The firewall exceptions page.
+#pragma once
+
+#include "framework/dialog.h"
+
+class CFirewallPolicyDialog : public lark::CDialog {
+public:
+    CFirewallPolicyDialog();
+
+protected:
+    // Enter inside the page changes nothing; Escape keeps the default handling.
+    void OnOK() override {}
+};

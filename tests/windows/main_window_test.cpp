@@ -1,0 +1,133 @@
+// The main window: start-up order, the tabs and pages, the banner and the about entry.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "app/larkspur_dlg.h"
+#include "resource.h"
+#include "support/scripted_prompts.h"
+#include "support/ui.h"
+
+namespace {
+
+bool IsNotice(HWND dialog) { return test::HasChildWithText(dialog, L"说  明"); }
+bool IsAbout(HWND dialog) { return test::HasChildWithText(dialog, L"确  定") && !IsNotice(dialog); }
+
+// The main window created the way the program creates it, with the notice answered OK.
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::DialogAnswerer notice(IsNotice, IDOK);
+        ASSERT_TRUE(dialog.Create(IDD_LARKSPUR_DIALOG, nullptr));
+        EXPECT_EQ(notice.answered(), 1);
+    }
+    void TearDown() override { dialog.DestroyWindow(); }
+
+    bool PageVisible(int index) { return dialog.Page(index)->IsWindowVisible() != FALSE; }
+    void SelectTab(int index) {
+        dialog.TabControl().SetCurSel(index);
+        NMHDR header{dialog.TabControl().m_hWnd, IDC_TAB, static_cast<UINT>(TCN_SELCHANGE)};
+        dialog.SendMessage(WM_NOTIFY, IDC_TAB, reinterpret_cast<LPARAM>(&header));
+    }
+
+    test::ScriptedPrompts prompts;
+    CLarkspurDlg dialog;
+};
+
+TEST_F(MainWindow, HasEightTabsWithTheirPagesInOrder) {
+    const wchar_t* captions[] = {L"快速检测", L"文件关联", L"映像劫持", L"浏览器加载项",
+                                 L"HOSTS文件", L"LSP修复", L"系统防火墙规则", L"其它选项"};
+    const UINT templates[] = {IDD_FASTCHECK, IDD_LISTPAGE, IDD_LISTPAGE, IDD_LISTPAGE,
+                              IDD_HOSTS,     IDD_LISTPAGE, IDD_LISTPAGE, IDD_OTHER};
+    ASSERT_EQ(dialog.TabControl().GetItemCount(), 8);
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(dialog.TabControl().GetItemText(i), captions[i]) << i;
+        EXPECT_EQ(dialog.Page(i)->TemplateId(), templates[i]) << i;
+        EXPECT_EQ(::GetParent(dialog.Page(i)->m_hWnd), dialog.TabControl().m_hWnd) << i;
+    }
+    EXPECT_EQ(dynamic_cast<CFastCheckDialog*>(dialog.Page(0)), &dialog.FastCheckPage());
+    EXPECT_NE(dynamic_cast<CFileTypeDialog*>(dialog.Page(1)), nullptr);
+    EXPECT_NE(dynamic_cast<CImageHijackDialog*>(dialog.Page(2)), nullptr);
+    EXPECT_NE(dynamic_cast<CIELoaderDialog*>(dialog.Page(3)), nullptr);
+    EXPECT_NE(dynamic_cast<CHostDialog*>(dialog.Page(4)), nullptr);
+    EXPECT_NE(dynamic_cast<CLSPRepairDialog*>(dialog.Page(5)), nullptr);
+    EXPECT_NE(dynamic_cast<CFirewallPolicyDialog*>(dialog.Page(6)), nullptr);
+    EXPECT_NE(dynamic_cast<COtherDialog*>(dialog.Page(7)), nullptr);
+    EXPECT_EQ(test::WindowText(dialog.m_hWnd), L"Larkspur");
+}
+
+TEST_F(MainWindow, PagesFillTheTabAreaBelowTheTabs) {
+    RECT tab{};
+    dialog.TabControl().GetClientRect(&tab);
+    for (int i = 0; i < 8; ++i) {
+        RECT page{};
+        ::GetWindowRect(dialog.Page(i)->m_hWnd, &page);
+        ::MapWindowPoints(nullptr, dialog.TabControl().m_hWnd, reinterpret_cast<POINT*>(&page), 2);
+        EXPECT_EQ(page.left, tab.left) << i;
+        EXPECT_EQ(page.top, tab.top + 22) << i;
+        EXPECT_EQ(page.right, tab.right) << i;
+        EXPECT_EQ(page.bottom, tab.bottom) << i;
+    }
+}
+
+TEST_F(MainWindow, SelectingATabShowsExactlyThatPage) {
+    EXPECT_EQ(dialog.TabControl().GetCurSel(), 0);
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(PageVisible(i), i == 0) << i;
+    for (int selected : {3, 7, 1, 0, 6}) {
+        SelectTab(selected);
+        for (int i = 0; i < 8; ++i) EXPECT_EQ(PageVisible(i), i == selected) << selected << " " << i;
+    }
+}
+
+TEST_F(MainWindow, APageKeepsItsStateAcrossSwitches) {
+    // The other-repairs page: a ticked box survives a round trip through another tab.
+    SelectTab(7);
+    HWND box = dialog.Page(7)->GetDlgItem(IDC_FIX_TASKMGR);
+    ::SendMessageW(box, BM_SETCHECK, BST_CHECKED, 0);
+    HWND pageWindow = dialog.Page(7)->m_hWnd;
+    SelectTab(2);
+    SelectTab(7);
+    EXPECT_EQ(dialog.Page(7)->m_hWnd, pageWindow);
+    EXPECT_EQ(::SendMessageW(box, BM_GETCHECK, 0, 0), BST_CHECKED);
+}
+
+TEST_F(MainWindow, SystemMenuCarriesTheAboutEntryThatOpensTheAboutBox) {
+    HMENU systemMenu = ::GetSystemMenu(dialog.m_hWnd, FALSE);
+    wchar_t text[260] = {};
+    ASSERT_GT(::GetMenuStringW(systemMenu, IDM_ABOUTBOX, text, 260, MF_BYCOMMAND), 0);
+    EXPECT_STREQ(text, L"关于 Larkspur(&A)...");
+
+    test::DialogAnswerer about(IsAbout, IDOK);
+    dialog.SendMessage(WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    EXPECT_EQ(about.answered(), 1);
+}
+
+TEST_F(MainWindow, BannerIsHiddenUntilTimerTwoThenReplacesThePicture) {
+    HWND banner = dialog.GetDlgItem(IDC_BANNER);
+    HWND picture = dialog.GetDlgItem(IDC_PICTURE);
+    EXPECT_FALSE(::GetWindowLongW(banner, GWL_STYLE) & WS_VISIBLE);
+    EXPECT_TRUE(::GetWindowLongW(picture, GWL_STYLE) & WS_VISIBLE);
+    const DWORD start = ::GetTickCount();
+    ASSERT_TRUE(test::PumpUntil([&] { return (::GetWindowLongW(banner, GWL_STYLE) & WS_VISIBLE) != 0; }, 5000));
+    const DWORD elapsed = ::GetTickCount() - start;
+    EXPECT_GE(elapsed, 1400u);
+    EXPECT_LE(elapsed, 3000u);
+    EXPECT_FALSE(::GetWindowLongW(picture, GWL_STYLE) & WS_VISIBLE);
+    // The timer is gone: a later tick of id 2 does not come.
+    EXPECT_FALSE(::KillTimer(dialog.m_hWnd, CLarkspurDlg::kBannerTimer));
+}
+
+TEST_F(MainWindow, RestorePrivilegeIsEnabledWithoutAMessage) {
+    EXPECT_TRUE(prompts.Messages().empty());
+    EXPECT_TRUE(EnableRestorePrivilege());
+}
+
+TEST_F(MainWindow, QueryDragIconReturnsTheWindowIcon) {
+    HICON icon = reinterpret_cast<HICON>(dialog.SendMessage(WM_QUERYDRAGICON));
+    EXPECT_NE(icon, nullptr);
+    EXPECT_EQ(icon, reinterpret_cast<HICON>(dialog.SendMessage(WM_GETICON, ICON_BIG)));
+    EXPECT_EQ(icon, reinterpret_cast<HICON>(dialog.SendMessage(WM_GETICON, ICON_SMALL)));
+}
+
+}  // namespace

@@ -1,0 +1,20 @@
+#include "support/process_recorder.h"
+
+namespace test {
+
+ProcessRecorder::ProcessRecorder(bool pass) : passThrough(pass), previous_(lark::process::SetStarter(this)) {}
+ProcessRecorder::~ProcessRecorder() { lark::process::SetStarter(previous_); }
+
+bool ProcessRecorder::Start(const lark::process::StartRequest& request, lark::UniqueHandle& process) {
+    starts.push_back(request);
+    if (passThrough) return lark::process::RealStart(request, process);
+    if (!startSucceeds) ::SetLastError(ERROR_FILE_NOT_FOUND);
+    return startSucceeds;
+}
+
+INT_PTR ProcessRecorder::Shell(const lark::process::ShellRequest& request) {
+    shellCalls.push_back(request);
+    return passThrough ? lark::process::RealShell(request) : shellResult;
+}
+
+}  // namespace test

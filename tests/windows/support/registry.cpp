@@ -1,0 +1,85 @@
+#include "support/registry.h"
+
+#include <algorithm>
+
+#include "framework/handles.h"
+
+namespace test {
+
+std::wstring RegValue::Text() const {
+    std::wstring text(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t));
+    const size_t nul = text.find(L'\0');
+    return nul == std::wstring::npos ? text : text.substr(0, nul);
+}
+
+DWORD RegValue::Dword() const {
+    DWORD value = 0;
+    std::copy_n(data.begin(), std::min<size_t>(data.size(), sizeof(value)), reinterpret_cast<BYTE*>(&value));
+    return value;
+}
+
+LONG CreateKey(HKEY root, const std::wstring& path) {
+    lark::UniqueRegKey key;
+    return ::RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr);
+}
+
+LONG SetBinary(HKEY root, const std::wstring& path, const wchar_t* name, const void* data, DWORD size, DWORD type) {
+    lark::UniqueRegKey key;
+    LONG error = ::RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr);
+    if (error != ERROR_SUCCESS) return error;
+    return ::RegSetValueExW(key.get(), name, 0, type, static_cast<const BYTE*>(data), size);
+}
+
+LONG SetString(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& value, DWORD type) {
+    return SetBinary(root, path, name, value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)), type);
+}
+
+LONG SetDword(HKEY root, const std::wstring& path, const wchar_t* name, DWORD value) {
+    return SetBinary(root, path, name, &value, sizeof(value), REG_DWORD);
+}
+
+std::optional<RegValue> GetValue(HKEY root, const std::wstring& path, const wchar_t* name) {
+    lark::UniqueRegKey key;
+    if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return std::nullopt;
+    DWORD type = 0, size = 0;
+    if (::RegQueryValueExW(key.get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return std::nullopt;
+    RegValue value;
+    value.type = type;
+    value.data.resize(size);
+    if (::RegQueryValueExW(key.get(), name, nullptr, &type, value.data.data(), &size) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    value.data.resize(size);
+    return value;
+}
+
+bool KeyExists(HKEY root, const std::wstring& path) {
+    lark::UniqueRegKey key;
+    return ::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
+}
+
+void DeleteTree(HKEY root, const std::wstring& path) { ::RegDeleteTreeW(root, path.c_str()); }
+
+std::vector<std::wstring> SubkeyNames(HKEY root, const std::wstring& path) {
+    std::vector<std::wstring> names;
+    lark::UniqueRegKey key;
+    if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return names;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[260];
+        DWORD length = 260;
+        if (::RegEnumKeyExW(key.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names.emplace_back(name, length);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+ScopedKeys::ScopedKeys(HKEY root, std::vector<std::wstring> paths) : root_(root), paths_(std::move(paths)) {
+    for (const auto& path : paths_) DeleteTree(root_, path);
+}
+
+ScopedKeys::~ScopedKeys() {
+    for (const auto& path : paths_) DeleteTree(root_, path);
+}
+
+}  // namespace test
