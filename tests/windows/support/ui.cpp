@@ -55,6 +55,33 @@ LRESULT CALLBACK DialogAnswerer::Hook(int code, WPARAM wParam, LPARAM lParam) {
     return ::CallNextHookEx(self ? self->hook_ : nullptr, code, wParam, lParam);
 }
 
+PageHost::PageHost() {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = ::DefWindowProcW;
+    windowClass.hInstance = ::GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"LarkspurTestHost";
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    ::RegisterClassW(&windowClass);  // fails harmlessly when already registered
+    m_hWnd = ::CreateWindowExW(0, L"LarkspurTestHost", L"test host", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0,
+                               800, 420, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+}
+
+PageHost::~PageHost() {
+    if (m_hWnd) ::DestroyWindow(m_hWnd);
+    m_hWnd = nullptr;
+}
+
+bool PageHost::Create(lark::CDialog& page, UINT templateId) {
+    if (!m_hWnd || !page.Create(templateId, this)) return false;
+    RECT client{};
+    ::GetClientRect(m_hWnd, &client);
+    page.MoveWindow(0, 0, client.right, client.bottom, TRUE);
+    page.ShowWindow(SW_SHOW);
+    ::ShowWindow(m_hWnd, SW_SHOW);
+    PumpMessages();
+    return true;
+}
+
 std::wstring WindowText(HWND window) {
     wchar_t text[1024] = {};
     ::GetWindowTextW(window, text, 1024);

@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "framework/dialog.h"
+
 namespace test {
 
 // Dispatches the thread's pending messages for at least the given time.
@@ -31,6 +33,15 @@ private:
     int answered_ = 0;
     HHOOK hook_;
     DialogAnswerer* previous_;
+};
+
+// A plain top-level window to parent a child page in tests: host.Create(page, IDD_...) creates the
+// page from its real template inside it and shows both.
+class PageHost : public lark::CWnd {
+public:
+    PageHost();
+    ~PageHost() override;
+    bool Create(lark::CDialog& page, UINT templateId);
 };
 
 // Whether the window has a child control whose text is exactly this.
