@@ -22,7 +22,7 @@ target_compile_definitions(larkspur_core PUBLIC
   LARKSPUR_UPDATE_HOST=L"${LARKSPUR_UPDATE_HOST}"
   LARKSPUR_PRODUCT_HOST=L"${LARKSPUR_PRODUCT_HOST}")
 target_link_libraries(larkspur_core PUBLIC
-  comctl32 shlwapi shell32 ole32 oleaut32 uuid advapi32 user32 gdi32 comdlg32 crypt32 version)
+  comctl32 shlwapi shell32 ole32 oleaut32 uuid advapi32 user32 gdi32 comdlg32 crypt32 version ntdll)
 
 add_executable(Larkspur WIN32 app/main.cpp $<TARGET_OBJECTS:larkspur_resources>)
 target_link_libraries(Larkspur PRIVATE larkspur_core ${LARKSPUR_STATIC_LINK} -municode)

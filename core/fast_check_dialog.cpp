@@ -2,6 +2,7 @@
 
 #include "app/my_about_dlg.h"
 #include "framework/handles.h"
+#include "pages/file_type_dialog.h"
 #include "resource.h"
 
 namespace {
@@ -42,7 +43,7 @@ int DeletePolicyValue(const wchar_t* valueName) {
 
 // Detection and repair of each row, in row order. A row without routines is left out of both.
 const CFastCheckDialog::RowRoutines CFastCheckDialog::kRows[kRowCount] = {
-    {nullptr, nullptr},  // file associations: no check in this build yet
+    {&CFastCheckDialog::DetectAssociations, &CFastCheckDialog::RepairAssociations},
     {nullptr, nullptr},  // image hijacks: no check in this build yet
     {&CFastCheckDialog::DetectPolicies, &CFastCheckDialog::RepairPolicies},
     {nullptr, nullptr},  // master boot record: no check in this build yet
@@ -98,6 +99,24 @@ void CFastCheckDialog::OnRepair() {
         if (!m_list.GetCheck(row) || m_list.GetItemData(row) == 0 || !kRows[row].repair) continue;
         m_list.SetItemText(row, 2, (this->*kRows[row].repair)());
     }
+}
+
+// The wrong extensions in table order, "、" between them and "文件关联错误" after the last.
+CFastCheckDialog::Finding CFastCheckDialog::DetectAssociations() {
+    wchar_t text[260] = {};
+    if (CheckFileAssociations(text, std::size(text)) == 1) return {kNoAnomaly, false};
+    std::wstring finding = text;
+    const size_t last = finding.rfind(L'、');
+    if (last != std::wstring::npos) finding.erase(last);
+    return {finding + L"文件关联错误", true};
+}
+
+// Every table entry whose extension the finding of the last detection names.
+const wchar_t* CFastCheckDialog::RepairAssociations() {
+    for (const auto& entry : FileAssociationTable) {
+        if (m_associationFinding.find(entry.extension) != std::wstring::npos) RepairFileAssociation(entry.extension);
+    }
+    return kRepaired;
 }
 
 CFastCheckDialog::Finding CFastCheckDialog::DetectPolicies() {

@@ -58,6 +58,8 @@ private:
     LRESULT OnTimer(WPARAM wParam, LPARAM lParam);
     void DrawUpdateFrames();
 
+    Finding DetectAssociations();
+    const wchar_t* RepairAssociations();
     Finding DetectPolicies();
     const wchar_t* RepairPolicies();
 

@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "core/fast_check_dialog.h"
+#include "pages/file_type_dialog.h"
 #include "resource.h"
+#include "support/associations.h"
 #include "support/registry.h"
 #include "support/scripted_prompts.h"
 #include "support/ui.h"
@@ -203,6 +205,61 @@ TEST_F(FastCheckPage, DeleteOfAnAbsentValueSucceeds) {
     EXPECT_EQ(DeletePolicyValue(L"DisableTaskmgr"), 1);
     test::DeleteTree(HKEY_CURRENT_USER, kPolicyKey);
     EXPECT_EQ(DeletePolicyValue(L"DisableTaskmgr"), 0);  // no key: failure
+}
+
+TEST_F(FastCheckPage, AssociationRowNamesTheBrokenExtensionsAndRepairsExactlyThose) {
+    const std::wstring exeKey = L"exefile\\shell\\open\\command";
+    const std::wstring txtKey = L"txtfile\\shell\\open\\command";
+    TickOnly(CFastCheckDialog::kAssociationsRow);
+    test::WriteCleanAssociations();
+    Click(IDC_DETECT);
+    EXPECT_EQ(Text(0, 1), L"未发现异常");
+    EXPECT_EQ(List().GetItemData(0), 0u);
+
+    test::BreakAssociation(txtKey, L"C:\\evil.exe %1");
+    test::BreakAssociation(exeKey, L"C:\\evil.exe \"%1\" %*");
+    Click(IDC_DETECT);
+    EXPECT_EQ(Text(0, 1), L".exe、.txt文件关联错误");
+    EXPECT_EQ(List().GetItemData(0), 1u);
+
+    // Damage after the detection is not in its finding and stays.
+    test::BreakAssociation(L"batfile\\shell\\open\\command", L"C:\\evil.exe");
+    Click(IDC_REPAIR);
+    EXPECT_EQ(Text(0, 2), L"修复完成");
+    for (const auto& entry : FileAssociationTable) {
+        const std::wstring value = test::OpenCommandOf(entry.commandKey);
+        if (std::wstring(entry.displayName) == L"batfile") {
+            EXPECT_EQ(value, L"C:\\evil.exe");
+        } else {
+            EXPECT_EQ(value, entry.command) << entry.extension;
+        }
+    }
+    const auto exe = test::GetValue(HKEY_CLASSES_ROOT, exeKey, L"");
+    ASSERT_TRUE(exe.has_value());
+    EXPECT_EQ(exe->type, static_cast<DWORD>(REG_EXPAND_SZ));
+    EXPECT_EQ(Text(0, 1), L".exe、.txt文件关联错误");  // Repair leaves the finding
+
+    Click(IDC_DETECT);
+    EXPECT_EQ(Text(0, 1), L".bat文件关联错误");
+    EXPECT_EQ(Text(0, 2), L"");
+}
+
+TEST_F(FastCheckPage, AssociationRepairReportsDoneEvenWhenTheWriteFails) {
+    TickOnly(CFastCheckDialog::kAssociationsRow);
+    test::WriteCleanAssociations();
+    test::BreakAssociation(L"exefile\\shell\\open\\command", L"C:\\evil.exe");
+    Click(IDC_DETECT);
+    test::ScopedKeys scratchKeys(HKEY_CURRENT_USER, {L"Software\\LarkspurTests"});
+    HKEY unwritable = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\LarkspurTests\\Volatile", 0, nullptr,
+                                REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &unwritable, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(::RegOverridePredefKey(HKEY_CLASSES_ROOT, unwritable), ERROR_SUCCESS);
+    Click(IDC_REPAIR);
+    ASSERT_EQ(::RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr), ERROR_SUCCESS);
+    ::RegCloseKey(unwritable);
+    EXPECT_EQ(Text(0, 2), L"修复完成");
+    EXPECT_EQ(test::OpenCommandOf(L"exefile\\shell\\open\\command"), L"C:\\evil.exe");
 }
 
 TEST_F(FastCheckPage, AboutButtonOpensTheAboutBox) {
