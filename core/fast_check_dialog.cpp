@@ -3,6 +3,7 @@
 #include "app/my_about_dlg.h"
 #include "framework/handles.h"
 #include "pages/file_type_dialog.h"
+#include "pages/image_hijack_dialog.h"
 #include "resource.h"
 
 namespace {
@@ -44,7 +45,7 @@ int DeletePolicyValue(const wchar_t* valueName) {
 // Detection and repair of each row, in row order. A row without routines is left out of both.
 const CFastCheckDialog::RowRoutines CFastCheckDialog::kRows[kRowCount] = {
     {&CFastCheckDialog::DetectAssociations, &CFastCheckDialog::RepairAssociations},
-    {nullptr, nullptr},  // image hijacks: no check in this build yet
+    {&CFastCheckDialog::DetectHijacks, &CFastCheckDialog::RepairHijacks},
     {&CFastCheckDialog::DetectPolicies, &CFastCheckDialog::RepairPolicies},
     {nullptr, nullptr},  // master boot record: no check in this build yet
     {nullptr, nullptr},  // Safe Mode: no check in this build yet
@@ -115,6 +116,31 @@ CFastCheckDialog::Finding CFastCheckDialog::DetectAssociations() {
 const wchar_t* CFastCheckDialog::RepairAssociations() {
     for (const auto& entry : FileAssociationTable) {
         if (m_associationFinding.find(entry.extension) != std::wstring::npos) RepairFileAssociation(entry.extension);
+    }
+    return kRepaired;
+}
+
+void CFastCheckDialog::QueuePendingHijack(const wchar_t*, const wchar_t*, const wchar_t* keyPath) {
+    m_pendingHijacks.emplace_back(keyPath ? keyPath : L"");
+}
+
+// Every hijack found joins the pending list; the scan's own result is not looked at.
+CFastCheckDialog::Finding CFastCheckDialog::DetectHijacks() {
+    DWORD found = 0;
+    ScanImageHijacks(&found, [this](const wchar_t* image, const wchar_t* debugger, const wchar_t* keyPath) {
+        QueuePendingHijack(image, debugger, keyPath);
+    });
+    return found > 0 ? Finding{L"发现映像劫持", true} : Finding{kNoAnomaly, false};
+}
+
+// Each pending key, below HKEY_LOCAL_MACHINE (the text after the first backslash), oldest first.
+const wchar_t* CFastCheckDialog::RepairHijacks() {
+    while (!m_pendingHijacks.empty()) {
+        const std::wstring& keyPath = m_pendingHijacks.front();
+        const size_t backslash = keyPath.find(L'\\');
+        DeleteRegistryTree(HKEY_LOCAL_MACHINE,
+                           (backslash == std::wstring::npos ? keyPath : keyPath.substr(backslash + 1)).c_str());
+        m_pendingHijacks.pop_front();
     }
     return kRepaired;
 }

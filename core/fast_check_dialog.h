@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <deque>
 #include <string>
 
 #include "framework/controls.h"
@@ -33,6 +34,11 @@ public:
     int AboutPhase() const { return m_aboutPhase; }
     void SetUpdateFlag(int flag) { m_updateFlag.store(flag); }
 
+    // The hijack scan's sink: queues the displayed key path ("HKEY_LOCAL_MACHINE\...") for Repair.
+    void QueuePendingHijack(const wchar_t* image, const wchar_t* debugger, const wchar_t* keyPath);
+    // Keys queued by the detections since the last repair of the hijack row, oldest first.
+    const std::deque<std::wstring>& PendingHijacks() const { return m_pendingHijacks; }
+
 protected:
     void DoDataExchange(lark::CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
@@ -60,6 +66,8 @@ private:
 
     Finding DetectAssociations();
     const wchar_t* RepairAssociations();
+    Finding DetectHijacks();
+    const wchar_t* RepairHijacks();
     Finding DetectPolicies();
     const wchar_t* RepairPolicies();
 
@@ -69,6 +77,8 @@ private:
     int m_aboutPhase = 0;
     // Column 1 of row 0 as it stood when Repair was pressed.
     std::wstring m_associationFinding;
+    // Held whole: a key path may be longer than 259 characters, and a cut one names another key.
+    std::deque<std::wstring> m_pendingHijacks;
 
     static const lark::MessageEntry<CFastCheckDialog> kMessages[];
 };

@@ -10,6 +10,7 @@
 
 #include "core/fast_check_dialog.h"
 #include "pages/file_type_dialog.h"
+#include "pages/image_hijack_dialog.h"
 #include "resource.h"
 #include "support/associations.h"
 #include "support/registry.h"
@@ -260,6 +261,82 @@ TEST_F(FastCheckPage, AssociationRepairReportsDoneEvenWhenTheWriteFails) {
     ::RegCloseKey(unwritable);
     EXPECT_EQ(Text(0, 2), L"修复完成");
     EXPECT_EQ(test::OpenCommandOf(L"exefile\\shell\\open\\command"), L"C:\\evil.exe");
+}
+
+class FastCheckHijacks : public FastCheckPage {
+protected:
+    void SetUp() override {
+        FastCheckPage::SetUp();
+        Clear();
+        TickOnly(CFastCheckDialog::kHijackRow);
+    }
+    void TearDown() override { Clear(); }
+    void Clear() {
+        for (const auto& name : test::SubkeyNames(HKEY_LOCAL_MACHINE, kImageOptionsKey)) {
+            test::DeleteTree(HKEY_LOCAL_MACHINE, kImageOptionsKey + name);
+        }
+    }
+    void Hijack(const std::wstring& image) {
+        ASSERT_EQ(test::SetString(HKEY_LOCAL_MACHINE, kImageOptionsKey + image, L"Debugger", L"C:\\evil.exe"),
+                  ERROR_SUCCESS);
+    }
+    bool Exists(const std::wstring& image) { return test::KeyExists(HKEY_LOCAL_MACHINE, kImageOptionsKey + image); }
+    std::wstring Displayed(const std::wstring& image) { return L"HKEY_LOCAL_MACHINE\\" + (kImageOptionsKey + image); }
+    static constexpr int kRow = CFastCheckDialog::kHijackRow;
+};
+
+TEST_F(FastCheckHijacks, NothingFoundLeavesTheListEmpty) {
+    Click(IDC_DETECT);
+    EXPECT_EQ(Text(kRow, 1), L"未发现异常");
+    EXPECT_EQ(List().GetItemData(kRow), 0u);
+    EXPECT_TRUE(page.PendingHijacks().empty());
+}
+
+TEST_F(FastCheckHijacks, RepairDeletesThePendingKeyAndEmptiesTheList) {
+    Hijack(L"avp.exe");
+    ASSERT_EQ(test::SetString(HKEY_LOCAL_MACHINE, std::wstring(kImageOptionsKey) + L"avp.exe\\sub", L"v", L"x"), ERROR_SUCCESS);
+    Click(IDC_DETECT);
+    EXPECT_EQ(Text(kRow, 1), L"发现映像劫持");
+    EXPECT_EQ(List().GetItemData(kRow), 1u);
+    ASSERT_EQ(page.PendingHijacks().size(), 1u);
+    EXPECT_EQ(page.PendingHijacks()[0], Displayed(L"avp.exe"));
+    Click(IDC_REPAIR);
+    EXPECT_FALSE(Exists(L"avp.exe"));
+    EXPECT_TRUE(page.PendingHijacks().empty());
+    EXPECT_EQ(Text(kRow, 2), L"修复完成");
+    // A second Repair has nothing left to delete and still reports done.
+    Hijack(L"avp.exe");
+    Click(IDC_REPAIR);
+    EXPECT_TRUE(Exists(L"avp.exe"));
+    EXPECT_EQ(Text(kRow, 2), L"修复完成");
+}
+
+TEST_F(FastCheckHijacks, EachDetectQueuesAgainUntilARepairAndThenStartsAfresh) {
+    Hijack(L"avp.exe");
+    Hijack(L"egui.exe");
+    Click(IDC_DETECT);
+    Click(IDC_DETECT);
+    const std::deque<std::wstring> twice = {Displayed(L"avp.exe"), Displayed(L"egui.exe"), Displayed(L"avp.exe"),
+                                            Displayed(L"egui.exe")};
+    EXPECT_EQ(page.PendingHijacks(), twice);
+    Click(IDC_REPAIR);  // the repeated keys are already gone: no failure
+    EXPECT_FALSE(Exists(L"avp.exe"));
+    EXPECT_FALSE(Exists(L"egui.exe"));
+    EXPECT_TRUE(page.PendingHijacks().empty());
+    EXPECT_EQ(Text(kRow, 2), L"修复完成");
+
+    Hijack(L"kav.exe");
+    Click(IDC_DETECT);
+    EXPECT_EQ(page.PendingHijacks(), std::deque<std::wstring>{Displayed(L"kav.exe")});
+}
+
+TEST_F(FastCheckHijacks, UntickedRowKeepsItsPendingKeys) {
+    Hijack(L"avp.exe");
+    Click(IDC_DETECT);
+    List().SetCheck(kRow, FALSE);
+    Click(IDC_REPAIR);
+    EXPECT_TRUE(Exists(L"avp.exe"));
+    EXPECT_EQ(page.PendingHijacks().size(), 1u);
 }
 
 TEST_F(FastCheckPage, AboutButtonOpensTheAboutBox) {
