@@ -199,9 +199,19 @@ TEST_F(ImageHijacks, DeleteRemovesALinkWithoutTouchingWhatItPointsTo) {
     EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, alone.c_str()), 0);
     EXPECT_FALSE(LinkExists(alone));
 
+    // A link to nothing: it cannot be opened through, yet it goes (and the delete does not spin on it).
+    const std::wstring dangling = kScratch + L"\\Dangling";
+    ASSERT_EQ(MakeLink(dangling + L"\\link", kScratch + L"\\Nowhere"), ERROR_SUCCESS);
+    EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, dangling.c_str()), 0);
+    EXPECT_FALSE(LinkExists(dangling + L"\\link"));
+    EXPECT_FALSE(LinkExists(dangling));
+
     EXPECT_TRUE(test::KeyExists(HKEY_LOCAL_MACHINE, target + L"\\child"));
-    EXPECT_EQ(test::GetValue(HKEY_LOCAL_MACHINE, target + L"\\child", L"v")->Text(), L"keep");
-    EXPECT_EQ(test::GetValue(HKEY_LOCAL_MACHINE, target, L"v")->Text(), L"keep");
+    for (const std::wstring& key : {target + L"\\child", target}) {
+        const auto value = test::GetValue(HKEY_LOCAL_MACHINE, key, L"v");
+        ASSERT_TRUE(value.has_value());
+        EXPECT_EQ(value->Text(), L"keep");
+    }
 }
 
 TEST_F(ImageHijacks, DemoSeedHijacksASecurityTool) {
