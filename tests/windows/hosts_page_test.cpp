@@ -273,6 +273,21 @@ TEST_F(HostsPage, ABlockListOfSeveralMegabytesLoadsAndIsEditableAtItsEnd) {
     EXPECT_TRUE(*saved == list + "0.0.0.0 added.example\r\n");
 }
 
+// OK and Cancel keep the dialog defaults: the page ends as a dialog, which hides it.
+TEST_F(HostsPage, OkAndCancelEndThePageAsADialog) {
+    WriteBytes(hosts, "127.0.0.1 localhost\r\n");
+    Open();
+    for (int command : {IDOK, IDCANCEL}) {
+        page.ShowWindow(SW_SHOW);
+        ASSERT_TRUE(page.IsWindowVisible());
+        page.SendMessage(WM_COMMAND, MAKEWPARAM(command, BN_CLICKED), 0);
+        EXPECT_FALSE(page.IsWindowVisible()) << command;
+        EXPECT_TRUE(::IsWindow(page.m_hWnd)) << command;
+    }
+    EXPECT_EQ(ReadBytes(hosts), "127.0.0.1 localhost\r\n");
+    EXPECT_TRUE(prompts.requests.empty());
+}
+
 TEST(HostsFile, ReaderWorksWithoutAPageAndNeedsASink) {
     const std::wstring hosts = HostsPath();
     ::DeleteFileW(hosts.c_str());
