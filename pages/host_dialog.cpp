@@ -4,7 +4,6 @@
 #include <shlwapi.h>
 
 #include <climits>
-#include <cwchar>
 #include <string>
 
 #include "framework/handles.h"
@@ -21,7 +20,7 @@ constexpr DWORD kMaxHostsSize = INT_MAX / 2 - 4;
 // Writes the bytes to a new file and flushes it. 0 or the Windows error.
 DWORD WriteWholeFile(const wchar_t* path, const void* bytes, DWORD count) {
     lark::UniqueFile file(
-        ::CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return ::GetLastError();
     DWORD written = 0;
     if (!::WriteFile(file.get(), bytes, count, &written, nullptr)) return ::GetLastError();
@@ -72,8 +71,8 @@ DWORD ReadHostsFile(const HostsTextSink& sink) {
     wchar_t path[MAX_PATH] = {};
     if (const DWORD error = BuildHostsPath(path)) return error;
 
-    // Write access too, as the page always asked for: a file that others hold without write
-    // sharing does not open.
+    // Opened for writing too: a file that another program holds without write sharing does not
+    // open, and a missing one is created empty.
     lark::UniqueFile file(::CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return ::GetLastError();

@@ -288,7 +288,7 @@ TEST_F(HostsPage, OkAndCancelEndThePageAsADialog) {
     EXPECT_TRUE(prompts.requests.empty());
 }
 
-TEST(HostsFile, ReaderWorksWithoutAPageAndNeedsASink) {
+TEST(HostsFile, RoutinesWorkWithoutAPageAndTheReaderNeedsASink) {
     const std::wstring hosts = HostsPath();
     ::DeleteFileW(hosts.c_str());
     EXPECT_EQ(ReadHostsFile({}), kHostsNoSink);
@@ -301,6 +301,9 @@ TEST(HostsFile, ReaderWorksWithoutAPageAndNeedsASink) {
     // The length counts: only the first characters are written.
     EXPECT_EQ(WriteHostsFile(L"10.0.0.1 intranet\r\n", 8), 0u);
     EXPECT_EQ(ReadBytes(hosts), "10.0.0.1");
+    // An empty editor saves an empty file.
+    EXPECT_EQ(WriteHostsFile(L"", 0), 0u);
+    EXPECT_EQ(ReadBytes(hosts), std::string());
 }
 
 TEST(HostsFile, DefaultTextHasTheFixedForm) {
