@@ -5,7 +5,8 @@ set_target_properties(trust_fixture_unsigned PROPERTIES RUNTIME_OUTPUT_DIRECTORY
 
 set(TRUST_FIXTURE_DIR ${CMAKE_BINARY_DIR}/tests/trust)
 set(TRUST_FIXTURES ${TRUST_FIXTURE_DIR}/unsigned.exe ${TRUST_FIXTURE_DIR}/signed.exe ${TRUST_FIXTURE_DIR}/comma.exe
-  ${TRUST_FIXTURE_DIR}/nocn.exe ${TRUST_FIXTURE_DIR}/bad.exe)
+  ${TRUST_FIXTURE_DIR}/nocn.exe ${TRUST_FIXTURE_DIR}/bad.exe
+  ${TRUST_FIXTURE_DIR}/signer.cer ${TRUST_FIXTURE_DIR}/root.cer ${TRUST_FIXTURE_DIR}/signer.pvk)
 add_custom_command(OUTPUT ${TRUST_FIXTURES}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${TRUST_FIXTURE_DIR}
   COMMAND ${LARKSPUR_SOURCE_DIR}/tests/fixtures/trust/make-signed-fixtures

@@ -32,6 +32,132 @@ std::wstring Hex(const BYTE* bytes, DWORD length) {
     return text;
 }
 
+std::vector<BYTE> ReadAll(const std::wstring& path) {
+    std::vector<BYTE> bytes;
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return bytes;
+    bytes.resize(::GetFileSize(file, nullptr));
+    DWORD read = 0;
+    if (!::ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) || read != bytes.size()) {
+        bytes.clear();
+    }
+    ::CloseHandle(file);
+    return bytes;
+}
+
+// One DER element (short or long length form).
+std::vector<BYTE> Der(BYTE tag, const std::vector<BYTE>& content) {
+    std::vector<BYTE> out{tag};
+    const size_t n = content.size();
+    if (n < 0x80) {
+        out.push_back(static_cast<BYTE>(n));
+    } else {
+        out.push_back(0x82);
+        out.push_back(static_cast<BYTE>(n >> 8));
+        out.push_back(static_cast<BYTE>(n));
+    }
+    out.insert(out.end(), content.begin(), content.end());
+    return out;
+}
+std::vector<BYTE> Cat(std::initializer_list<std::vector<BYTE>> parts) {
+    std::vector<BYTE> out;
+    for (const auto& part : parts) out.insert(out.end(), part.begin(), part.end());
+    return out;
+}
+
+std::vector<BYTE> Encode(LPCSTR type, const void* value) {
+    DWORD size = 0;
+    if (!::CryptEncodeObjectEx(X509_ASN_ENCODING, type, value, 0, nullptr, nullptr, &size)) return {};
+    std::vector<BYTE> encoded(size);
+    if (!::CryptEncodeObjectEx(X509_ASN_ENCODING, type, value, 0, nullptr, encoded.data(), &size)) return {};
+    encoded.resize(size);
+    return encoded;
+}
+
+// A security catalogue that lists one file hash, signed with the fixtures' code-signing key
+// (the certificate of signed.exe). Empty when a step fails.
+std::vector<BYTE> MakeCatalogue(const std::vector<BYTE>& hash) {
+    // The member's indirect data, written out by hand: SEQUENCE { SEQUENCE { PE image data OID,
+    // empty SEQUENCE }, SEQUENCE { SEQUENCE { sha1, NULL }, OCTET STRING hash } }.
+    const std::vector<BYTE> peImageOid = {0x2B, 0x06, 0x01, 0x04, 0x01, 0x82, 0x37, 0x02, 0x01, 0x0F};
+    const std::vector<BYTE> sha1Oid = {0x2B, 0x0E, 0x03, 0x02, 0x1A};
+    std::vector<BYTE> indirectBytes = Der(0x30, Cat({Der(0x30, Cat({Der(0x06, peImageOid), Der(0x30, {})})),
+                                                    Der(0x30, Cat({Der(0x30, Cat({Der(0x06, sha1Oid), Der(0x05, {})})),
+                                                                   Der(0x04, hash)}))}));
+    CAT_MEMBERINFO member{const_cast<wchar_t*>(L"{C689AAB8-8E78-11D0-8C47-00C04FC295EE}"), 0x200};
+    std::vector<BYTE> memberBytes = Encode(CAT_MEMBERINFO_STRUCT, &member);
+    if (memberBytes.empty()) return {};
+
+    CRYPT_ATTR_BLOB indirectBlob{static_cast<DWORD>(indirectBytes.size()), indirectBytes.data()};
+    CRYPT_ATTR_BLOB memberBlob{static_cast<DWORD>(memberBytes.size()), memberBytes.data()};
+    CRYPT_ATTRIBUTE attributes[] = {{const_cast<char*>(CAT_MEMBERINFO_OBJID), 1, &memberBlob},
+                                    {const_cast<char*>(SPC_INDIRECT_DATA_OBJID), 1, &indirectBlob}};
+    const std::wstring tag = Hex(hash.data(), static_cast<DWORD>(hash.size()));
+    CTL_ENTRY entry{};
+    entry.SubjectIdentifier = {static_cast<DWORD>((tag.size() + 1) * sizeof(wchar_t)),
+                               reinterpret_cast<BYTE*>(const_cast<wchar_t*>(tag.c_str()))};
+    entry.cAttribute = 2;
+    entry.rgAttribute = attributes;
+
+    char catalogueList[] = "1.3.6.1.4.1.311.12.1.1";
+    char* usage[] = {catalogueList};
+    BYTE listId[16] = {'l', 'a', 'r', 'k', 's', 'p', 'u', 'r'};
+    CTL_INFO ctl{};
+    ctl.dwVersion = CTL_V1;
+    ctl.SubjectUsage = {1, usage};
+    ctl.ListIdentifier = {sizeof(listId), listId};
+    ::GetSystemTimeAsFileTime(&ctl.ThisUpdate);
+    ctl.SubjectAlgorithm.pszObjId = const_cast<char*>("1.3.6.1.4.1.311.12.1.2");
+    ctl.cCTLEntry = 1;
+    ctl.rgCTLEntry = &entry;
+
+    std::vector<BYTE> signerDer = ReadAll(Fixture(L"signer.cer"));
+    std::vector<BYTE> rootDer = ReadAll(Fixture(L"root.cer"));
+    std::vector<BYTE> key = ReadAll(Fixture(L"signer.pvk"));
+    if (signerDer.empty() || rootDer.empty() || key.size() <= 24) return {};
+    PCCERT_CONTEXT signer = ::CertCreateCertificateContext(X509_ASN_ENCODING, signerDer.data(), static_cast<DWORD>(signerDer.size()));
+    HCRYPTPROV provider = 0;
+    if (!::CryptAcquireContextW(&provider, L"larkspur-catalogue", nullptr, PROV_RSA_FULL, CRYPT_NEWKEYSET) &&
+        !::CryptAcquireContextW(&provider, L"larkspur-catalogue", nullptr, PROV_RSA_FULL, 0)) {
+        provider = 0;
+    }
+    HCRYPTKEY imported = 0;
+    std::vector<BYTE> signedCatalogue;
+    // A PVK file: a 24-byte header, then the private-key blob.
+    if (signer && provider && ::CryptImportKey(provider, key.data() + 24, static_cast<DWORD>(key.size() - 24), 0, 0, &imported)) {
+        CMSG_SIGNER_ENCODE_INFO signerInfo{};
+        signerInfo.cbSize = sizeof(signerInfo);
+        signerInfo.pCertInfo = signer->pCertInfo;
+        signerInfo.hCryptProv = provider;
+        signerInfo.dwKeySpec = AT_KEYEXCHANGE;
+        signerInfo.HashAlgorithm.pszObjId = const_cast<char*>(szOID_OIWSEC_sha1);
+        CERT_BLOB certificates[] = {{static_cast<DWORD>(signerDer.size()), signerDer.data()},
+                                    {static_cast<DWORD>(rootDer.size()), rootDer.data()}};
+        CMSG_SIGNED_ENCODE_INFO signedInfo{};
+        signedInfo.cbSize = sizeof(signedInfo);
+        signedInfo.cSigners = 1;
+        signedInfo.rgSigners = &signerInfo;
+        signedInfo.cCertEncoded = 2;
+        signedInfo.rgCertEncoded = certificates;
+        DWORD size = 0;
+        if (::CryptMsgEncodeAndSignCTL(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, &ctl, &signedInfo, 0, nullptr, &size)) {
+            signedCatalogue.resize(size);
+            if (!::CryptMsgEncodeAndSignCTL(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, &ctl, &signedInfo, 0,
+                                            signedCatalogue.data(), &size)) {
+                signedCatalogue.clear();
+            }
+            signedCatalogue.resize(size);
+        }
+        ::CryptDestroyKey(imported);
+    }
+    if (provider) {
+        ::CryptReleaseContext(provider, 0);
+        ::CryptAcquireContextW(&provider, L"larkspur-catalogue", nullptr, PROV_RSA_FULL, CRYPT_DELETEKEYSET);
+    }
+    if (signer) ::CertFreeCertificateContext(signer);
+    return signedCatalogue;
+}
+
 // What reached WinVerifyTrust, one entry per call.
 struct TrustCall {
     HWND window;
@@ -265,6 +391,50 @@ TEST_F(TrustLibrary, CatalogueCheckGetsTheMemberTagAndReleasesTheCatalogue) {
         EXPECT_EQ(rec.catalogueReleases[0].first, TrustState().context);
         EXPECT_EQ(rec.catalogueReleases[0].second, kFakeCatalogue);
     }
+}
+
+TEST_F(TrustLibrary, FileListedInASignedCatalogueVerifiesThroughIt) {
+    const std::wstring path = Fixture(L"unsigned.exe");
+    std::vector<BYTE> hash(100);
+    DWORD hashLength = 100;
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(rec.real.calcHashFromFileHandle(file, &hashLength, hash.data(), 0));
+    ::CloseHandle(file);
+    hash.resize(hashLength);
+
+    // Installed the way setup programs install catalogues, into the catroot folder.
+    const std::vector<BYTE> catalogue = MakeCatalogue(hash);
+    ASSERT_FALSE(catalogue.empty()) << ::GetLastError();
+    const std::wstring source = test::TempPath(L"larkspur.cat");
+    HANDLE out = ::CreateFileW(source.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    ASSERT_TRUE(::WriteFile(out, catalogue.data(), static_cast<DWORD>(catalogue.size()), &written, nullptr));
+    ::CloseHandle(out);
+    auto addCatalogue = reinterpret_cast<decltype(&::CryptCATAdminAddCatalog)>(
+        ::GetProcAddress(TrustState().module, "CryptCATAdminAddCatalog"));
+    auto removeCatalogue = reinterpret_cast<decltype(&::CryptCATAdminRemoveCatalog)>(
+        ::GetProcAddress(TrustState().module, "CryptCATAdminRemoveCatalog"));
+    ASSERT_TRUE(addCatalogue && removeCatalogue);
+    HCATINFO added = addCatalogue(TrustState().context, const_cast<wchar_t*>(source.c_str()),
+                                  const_cast<wchar_t*>(L"larkspur.cat"), 0);
+    ASSERT_NE(added, nullptr) << ::GetLastError();
+    rec.real.releaseCatalogContext(TrustState().context, added, 0);
+
+    Record();
+    EXPECT_EQ(VerifyFileSignature(path.c_str(), verified, name), kTrustOk);
+    EXPECT_EQ(verified, 1);
+    EXPECT_STREQ(name, L"Larkspur Code Signer");
+    ASSERT_EQ(rec.trustCalls.size(), 4u);
+    EXPECT_EQ(rec.trustCalls[0].status, static_cast<LONG>(TRUST_E_NOSIGNATURE));
+    const TrustCall& check = rec.trustCalls[2];
+    EXPECT_EQ(check.data.dwUnionChoice, DWORD{WTD_CHOICE_CATALOG});
+    EXPECT_EQ(check.status, 0);
+    EXPECT_NE(check.cataloguePath.find(L"\\catroot\\"), std::wstring::npos) << check.cataloguePath;
+    EXPECT_EQ(check.memberTag, Hex(hash.data(), hashLength));
+    EXPECT_EQ(rec.catalogueReleases.size(), 1u);
+
+    EXPECT_TRUE(removeCatalogue(TrustState().context, L"larkspur.cat", 0));
 }
 
 TEST_F(TrustLibrary, LoadingAgainAcquiresNoSecondContext) {
