@@ -15,3 +15,13 @@ add_custom_command(OUTPUT ${TRUST_FIXTURES}
   COMMENT "Signing the signature-test programs")
 add_custom_target(trust_fixtures DEPENDS ${TRUST_FIXTURES})
 add_dependencies(trust_library_test trust_fixtures)
+
+# A program folder with a planted wintrust.dll: the library must still come from the system folder.
+set(TRUST_PLANTED_DIR ${CMAKE_BINARY_DIR}/tests/planted)
+add_library(trust_planted_wintrust SHARED ${LARKSPUR_SOURCE_DIR}/tests/fixtures/trust/planted.c)
+target_link_libraries(trust_planted_wintrust PRIVATE -static-libgcc)
+set_target_properties(trust_planted_wintrust PROPERTIES OUTPUT_NAME wintrust PREFIX ""
+  RUNTIME_OUTPUT_DIRECTORY ${TRUST_PLANTED_DIR} ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fixtures)
+larkspur_wine_test(trust_planted_test SOURCES ${LARKSPUR_SOURCE_DIR}/tests/windows/planted/trust_planted_test.cpp
+  DEPENDS trust_planted_wintrust)
+set_target_properties(trust_planted_test PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TRUST_PLANTED_DIR})
