@@ -196,6 +196,37 @@ TEST(PictureEx, LoadingASecondPictureStopsPlaybackAndReleasesEveryEarlierFrameAn
     EXPECT_EQ(w.SurfacePixel(3, 3), kRed);
 }
 
+TEST(PictureEx, DisposalMethodsLeaveClearOrRestoreTheFrameArea) {
+    // Red over the whole screen, then a green square at (2,2) with the disposal under test, then a
+    // long-showing blue dot at (0,0). While the dot shows, (3,3) tells what the disposal left.
+    const struct {
+        int disposal;
+        bool background;  // else the colour below
+        COLORREF colour;
+    } cases[] = {{0, false, kGreen}, {1, false, kGreen}, {2, true, 0}, {3, false, kRed}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.disposal);
+        const Bytes gif = test::GifHeader(8, 8) + test::GifControl(5, 0) + test::GifImage(0, 0, 8, 8, 0) +
+                          test::GifControl(30, c.disposal) + test::GifImage(2, 2, 4, 4, 1) + test::GifControl(300, 0) +
+                          test::GifImage(0, 0, 2, 2, 2) + test::kGifTrailer;
+        test::PictureWindow w;
+        ASSERT_TRUE(w.Load(gif));
+        ASSERT_EQ(w.picture.FrameCount(), 3u);
+        ASSERT_TRUE(w.picture.StartPlayback());
+        ASSERT_TRUE(test::PumpUntil([&] { return w.picture.CurrentFrame() == 1; }, 2000));
+        test::PumpMessages(20);
+        EXPECT_EQ(w.SurfacePixel(3, 3), kGreen);
+        EXPECT_EQ(w.SurfacePixel(7, 7), kRed);
+        ASSERT_TRUE(test::PumpUntil([&] { return w.picture.CurrentFrame() == 2; }, 2000));
+        test::PumpMessages(50);
+        EXPECT_EQ(w.SurfacePixel(0, 0), RGB(0, 0, 255));
+        EXPECT_EQ(w.SurfacePixel(3, 3), c.background ? w.picture.BackgroundColour() : c.colour);
+        EXPECT_EQ(w.SurfacePixel(7, 7), kRed);
+        w.picture.StopPlayback();
+    }
+    EXPECT_EQ(CPictureEx::PassCount(), 0);
+}
+
 TEST(PictureEx, TruncatedAnimationPlaysTheFramesBeforeTheCutAndResumesAfterAStop) {
     const Bytes full = test::ShippedAnimation();
     // Cut halfway through the tenth frame.
