@@ -87,6 +87,9 @@ BOOL CPictureEx::LoadFromMemoryBlock(HGLOBAL block, DWORD size) {
     ReleasePicture();
     const BYTE* data = static_cast<const BYTE*>(::GlobalLock(block));
     if (!data) return FALSE;
+    // Never read past the block, whatever size the caller claims.
+    const SIZE_T blockSize = ::GlobalSize(block);
+    if (size > blockSize) size = static_cast<DWORD>(blockSize);
     m_dataSize = size;
 
     if (!gif::IsGif(data, size)) {

@@ -54,7 +54,7 @@ TEST(PictureEx, StillBitmapIsSizedFromItsHimetricSizeAtTheScreenResolution) {
     EXPECT_EQ(w.ScreenPixel(0, 0), kGreen);
 }
 
-TEST(PictureEx, DataNoScannerWalksAndNoLoaderReadsReturnsZeroAndLeavesTheControlEmpty) {
+TEST(PictureEx, UnreadableDataReturnsZeroAndLeavesTheControlEmpty) {
     Bytes noise(4000);
     std::srand(7);
     for (auto& b : noise) b = static_cast<uint8_t>(std::rand());
