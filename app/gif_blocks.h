@@ -38,8 +38,9 @@ struct Frame {
     size_t begin = 0;  // first byte: the graphic control extension, or the image / plain text block
     size_t end = 0;    // one past the last byte of the image / plain text block
     int left = 0, top = 0, width = 0, height = 0;  // from the image descriptor
-    std::optional<unsigned> delay;                 // hundredths of a second; absent without a control extension
-    int disposal = 0;                              // bits 2-4 of the control extension's packed byte
+    // From the frame's graphic control extension (the last one when there are several):
+    std::optional<unsigned> delay;  // hundredths of a second; absent without a control extension
+    int disposal = 0;               // bits 2-4 of its packed byte
     size_t Length() const { return end - begin; }
 };
 
