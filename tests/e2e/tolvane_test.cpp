@@ -7,6 +7,7 @@
 #include <ws2tcpip.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <optional>
@@ -269,7 +270,12 @@ protected:
         return path;
     }
 
+    // The program reaches the update host only through this proxy; Unix proxy variables that
+    // leak into the prefix's environment must not send it elsewhere.
     static void PointProxyAt(unsigned short port) {
+        for (const wchar_t* name : {L"http_proxy", L"HTTP_PROXY", L"no_proxy", L"NO_PROXY"}) {
+            ::SetEnvironmentVariableW(name, nullptr);
+        }
         ASSERT_EQ(test::SetDword(HKEY_CURRENT_USER, kProxyKey, L"ProxyEnable", 1), ERROR_SUCCESS);
         ASSERT_EQ(test::SetString(HKEY_CURRENT_USER, kProxyKey, L"ProxyServer", L"127.0.0.1:" + std::to_wstring(port)),
                   ERROR_SUCCESS);
@@ -353,6 +359,208 @@ TEST_F(Tolvane, DecisionTable) {
         SCOPED_TRACE(c.name);
         NextCase();
         ExpectRun(c.body, kArguments, c.answer, c.exitCode, c.warning);
+    }
+}
+
+TEST_F(Tolvane, EndsQuietlyWithoutAUsableDescription) {
+    const std::string padding = std::string(520, ';') + "\r\n";
+    struct Case {
+        const char* name;
+        int status;
+        std::string body;
+    } cases[] = {
+        {"error page", 404, "<html><head><title>404 Not Found</title></head><body>Not Found</body></html>\r\n"},
+        {"empty body", 200, ""},
+        {"junk bytes", 200, std::string("\0\xff\r\x01[CRC\r\n\x80", 11)},
+        {"no VERSION section", 200, "[CRC]\r\nv1.7=7\r\n" + kNotMatching},
+        {"no checksum for the latest", 200, Description("v1.7", kNotMatching)},
+        {"zero checksum for the latest", 200, Description("v1.7", "v1.7=0\r\n" + kNotMatching)},
+        {"no checksum for the caller", 200, Description("v1.7", "v1.7=7\r\nv1.5=12345\r\n")},
+        {"caller's checksum beyond byte 512", 200, Description("v1.7", "v1.7=7\r\n") + padding + kNotMatching},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        NextCase();
+        ExpectRun(c.body, kArguments, IDYES, 0, nullptr, c.status);
+    }
+    // The same padding after the keys leaves them readable.
+    NextCase();
+    ExpectRun(Description("v1.7", "v1.7=7\r\n" + kNotMatching) + padding, kArguments, IDNO, 100, kOutdatedText);
+}
+
+TEST_F(Tolvane, EndsQuietlyWhenTheServerIsDown) {
+    // A port given up a moment ago: nothing listens there.
+    SOCKET probe = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof(address);
+    ASSERT_EQ(::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    ASSERT_EQ(::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    ::closesocket(probe);
+    PointProxyAt(ntohs(address.sin_port));
+
+    const Outcome outcome = RunWith(program_, kArguments, IDYES);
+    EXPECT_EQ(outcome.exitCode, 0);
+    EXPECT_EQ(outcome.warnings.size(), 0u);
+    EXPECT_EQ(ReadFileBytes(LocalCopy()), kStaleCopy);
+}
+
+TEST_F(Tolvane, TakesTheLastThreeArguments) {
+    const std::string outdated = Description("v1.7", "v1.7=7\r\n" + kMatching);
+    server_.Reply(200, outdated);
+    for (const wchar_t* arguments : {L"", L"Larkspur.exe", L"v1.6 Larkspur.exe"}) {
+        SCOPED_TRACE(Narrow(arguments));
+        NextCase();
+        const Outcome outcome = RunWith(program_, arguments, IDYES);
+        EXPECT_EQ(outcome.exitCode, 0);
+        EXPECT_EQ(outcome.warnings.size(), 0u);
+        EXPECT_EQ(Requests().size(), 0u);
+        EXPECT_EQ(ReadFileBytes(LocalCopy()), kStaleCopy);
+    }
+    NextCase();
+    ExpectRun(outdated, L"/quiet K00000031 v1.5 K12345678 v1.6 Larkspur.exe", IDYES, 100, nullptr, 200, "K12345678");
+}
+
+TEST_F(Tolvane, ChecksumsTheCallerBesideItself) {
+    // Found and matching, the caller is told of the newer version; not found, nothing is reported.
+    const std::string outdated = Description("v1.7", "v1.7=7\r\n" + kMatching);
+    struct Case {
+        const char* name;
+        const wchar_t* programName;
+        bool callerPresent;
+        int exitCode;
+    } cases[] = {
+        {"beside it", L"Tolvane.exe", true, 100},
+        {"renamed, same length", L"Updater.exe", true, 100},
+        {"renamed, longer", L"Tolvane-1.1.exe", true, 0},
+        {"renamed, shorter", L"Tol.exe", true, 0},
+        {"caller missing", L"Tolvane.exe", false, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        NextCase();
+        const std::wstring caller = folder_ + L"Larkspur.exe";
+        if (c.callerPresent) {
+            WriteFileBytes(caller, kCallerBytes);
+        } else {
+            ASSERT_TRUE(::DeleteFileW(caller.c_str()));
+        }
+        program_ = Install(c.programName);
+        ExpectRun(outdated, kArguments, IDYES, c.exitCode, nullptr);
+    }
+
+    // An empty caller has checksum 0, which no listed checksum is.
+    NextCase();
+    WriteFileBytes(folder_ + L"Larkspur.exe", "");
+    program_ = Install(L"Tolvane.exe");
+    ExpectRun(Description("v1.6", kMatching), kArguments, IDYES, 101, kDamagedText);
+}
+
+// The program file itself: a GUI program with its own resources, needing nothing but the system.
+std::wstring BuiltProgram() {
+    return test::UnixPathToWindows(test::Env(L"LARKSPUR_BIN_DIR")) + L"\\Tolvane.exe";
+}
+
+BOOL CALLBACK CollectType(HMODULE, LPWSTR type, LONG_PTR parameter) {
+    reinterpret_cast<std::vector<ULONG_PTR>*>(parameter)->push_back(
+        IS_INTRESOURCE(type) ? reinterpret_cast<ULONG_PTR>(type) : 0);
+    return TRUE;
+}
+
+#pragma pack(push, 2)
+struct GroupIconEntry {
+    BYTE width, height, colors, reserved;
+    WORD planes, bitCount;
+    DWORD bytes;
+    WORD id;
+};
+struct GroupIcon {
+    WORD reserved, type, count;
+    GroupIconEntry entries[1];
+};
+#pragma pack(pop)
+
+TEST(TolvaneProgram, CarriesAManifestOneIconAndAVersionBlock) {
+    lark::UniqueModule module(::LoadLibraryExW(BuiltProgram().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    ASSERT_TRUE(module) << ::GetLastError();
+    std::vector<ULONG_PTR> types;
+    ::EnumResourceTypesW(module.get(), CollectType, reinterpret_cast<LONG_PTR>(&types));
+    std::sort(types.begin(), types.end());
+    EXPECT_EQ(types, (std::vector<ULONG_PTR>{3 /*RT_ICON*/, 14 /*RT_GROUP_ICON*/, 16 /*RT_VERSION*/, 24 /*RT_MANIFEST*/}));
+
+    auto resource = [&](LPCWSTR name, LPCWSTR type, DWORD& size) -> const BYTE* {
+        HRSRC found = ::FindResourceW(module.get(), name, type);
+        if (!found) return nullptr;
+        size = ::SizeofResource(module.get(), found);
+        return static_cast<const BYTE*>(::LockResource(::LoadResource(module.get(), found)));
+    };
+    DWORD size = 0;
+    const auto* group = reinterpret_cast<const GroupIcon*>(resource(MAKEINTRESOURCEW(128), RT_GROUP_ICON, size));
+    ASSERT_NE(group, nullptr);
+    ASSERT_EQ(group->count, 1);
+    EXPECT_EQ(group->entries[0].width, 32);
+    EXPECT_EQ(group->entries[0].height, 32);
+    EXPECT_EQ(group->entries[0].bitCount, 8);
+    const auto* image = reinterpret_cast<const BITMAPINFOHEADER*>(
+        resource(MAKEINTRESOURCEW(group->entries[0].id), RT_ICON, size));
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->biWidth, 32);
+    EXPECT_EQ(image->biBitCount, 8);
+
+    const BYTE* manifest = resource(MAKEINTRESOURCEW(1), RT_MANIFEST, size);
+    ASSERT_NE(manifest, nullptr);
+    EXPECT_NE(std::string(reinterpret_cast<const char*>(manifest), size).find("level=\"asInvoker\""), std::string::npos);
+
+    DWORD ignored = 0;
+    std::vector<BYTE> version(::GetFileVersionInfoSizeW(BuiltProgram().c_str(), &ignored));
+    ASSERT_FALSE(version.empty());
+    ASSERT_TRUE(::GetFileVersionInfoW(BuiltProgram().c_str(), 0, static_cast<DWORD>(version.size()), version.data()));
+    wchar_t* text = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(::VerQueryValueW(version.data(), L"\\StringFileInfo\\080404b0\\FileVersion",
+                                 reinterpret_cast<void**>(&text), &length));
+    EXPECT_EQ(std::wstring(text), L"V1.1");
+}
+
+TEST(TolvaneProgram, IsAGuiProgramImportingOnlySystemLibraries) {
+    const std::optional<std::string> file = ReadFileBytes(BuiltProgram());
+    ASSERT_TRUE(file);
+    const std::string& image = *file;
+    ASSERT_GT(image.size(), sizeof(IMAGE_DOS_HEADER));
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image.data());
+    ASSERT_EQ(dos->e_magic, IMAGE_DOS_SIGNATURE);
+    ASSERT_LT(static_cast<std::size_t>(dos->e_lfanew) + sizeof(IMAGE_NT_HEADERS64), image.size());
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS64*>(image.data() + dos->e_lfanew);
+    ASSERT_EQ(nt->Signature, IMAGE_NT_SIGNATURE);
+    EXPECT_EQ(nt->OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
+
+    const IMAGE_SECTION_HEADER* sections = IMAGE_FIRST_SECTION(nt);
+    auto offset = [&](DWORD rva) -> std::size_t {
+        for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i) {
+            const auto& s = sections[i];
+            if (rva >= s.VirtualAddress && rva < s.VirtualAddress + std::max(s.SizeOfRawData, s.Misc.VirtualSize)) {
+                return s.PointerToRawData + (rva - s.VirtualAddress);
+            }
+        }
+        return image.size();
+    };
+    const DWORD importRva = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    std::vector<std::string> libraries;
+    for (std::size_t at = offset(importRva); at + sizeof(IMAGE_IMPORT_DESCRIPTOR) <= image.size();
+         at += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+        const auto* descriptor = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(image.data() + at);
+        if (descriptor->Name == 0) break;
+        const std::size_t name = offset(descriptor->Name);
+        ASSERT_LT(name, image.size());
+        libraries.emplace_back(image.c_str() + name);
+    }
+    EXPECT_FALSE(libraries.empty());
+    wchar_t system[MAX_PATH] = {};
+    ::GetSystemDirectoryW(system, MAX_PATH);
+    for (const auto& library : libraries) {
+        const std::wstring path = std::wstring(system) + L"\\" + Widen(library);
+        EXPECT_NE(::GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES) << library << " is not a system library";
     }
 }
 
