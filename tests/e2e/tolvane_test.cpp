@@ -259,7 +259,8 @@ protected:
 
     void TearDown() override {
         server_.Stop();
-        test::DeleteTree(HKEY_CURRENT_USER, kProxyKey);
+        ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kProxyKey, L"ProxyEnable");
+        ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kProxyKey, L"ProxyServer");
     }
 
     // Copies the built program into the case's folder under the given name; returns its path.
