@@ -410,8 +410,11 @@ TEST_F(Tolvane, EndsQuietlyWhenTheServerIsDown) {
 TEST_F(Tolvane, TakesTheLastThreeArguments) {
     const std::string outdated = Description("v1.7", "v1.7=7\r\n" + kMatching);
     server_.Reply(200, outdated);
-    for (const wchar_t* arguments : {L"", L"Larkspur.exe", L"v1.6 Larkspur.exe"}) {
-        SCOPED_TRACE(Narrow(arguments));
+    // Too few values, or one that does not fit the 260 characters a value is kept in.
+    const std::wstring tooLong = std::wstring(260, L'K') + L" v1.6 Larkspur.exe";
+    for (const std::wstring& arguments : {std::wstring(), std::wstring(L"Larkspur.exe"),
+                                          std::wstring(L"v1.6 Larkspur.exe"), tooLong}) {
+        SCOPED_TRACE(Narrow(arguments.substr(0, 40)));
         NextCase();
         const Outcome outcome = RunWith(program_, arguments, IDYES);
         EXPECT_EQ(outcome.exitCode, 0);
