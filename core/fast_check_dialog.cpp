@@ -1,5 +1,154 @@
 #include "core/fast_check_dialog.h"
 
+#include "app/my_about_dlg.h"
+#include "framework/handles.h"
 #include "resource.h"
 
+namespace {
+
+constexpr const wchar_t kPolicyKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
+
+constexpr const wchar_t kNoAnomaly[] = L"未发现异常";
+constexpr const wchar_t kRepaired[] = L"修复完成";
+constexpr const wchar_t kRepairFailed[] = L"修复失败";
+constexpr const wchar_t kAboutText[] = L"\u3000关\u3000于\u3000";
+
+constexpr const wchar_t* kRowTexts[CFastCheckDialog::kRowCount] = {
+    L"检测文件关联", L"检测映像劫持", L"检测被禁用系统功能", L"检测MBR", L"检测安全模式",
+};
+constexpr bool kTickedAtStart[CFastCheckDialog::kRowCount] = {true, true, true, false, true};
+
+constexpr UINT kUpdateFrames[] = {IDB_UPDATE_FRAME1, IDB_UPDATE_FRAME2, IDB_UPDATE_FRAME3, IDB_UPDATE_FRAME4,
+                                  IDB_UPDATE_FRAME5};
+
+}  // namespace
+
+int CheckPolicyValue(const wchar_t* valueName) {
+    lark::UniqueRegKey key;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, kPolicyKey, 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS) return 1;
+    BYTE data[4] = {};
+    DWORD size = sizeof(data);
+    if (::RegQueryValueExW(key.get(), valueName, nullptr, nullptr, data, &size) != ERROR_SUCCESS) return 1;
+    const DWORD number = data[0] | (data[1] << 8) | (data[2] << 16) | (static_cast<DWORD>(data[3]) << 24);
+    return (number == 1 || data[0] == 0x31) ? 0 : 1;
+}
+
+int DeletePolicyValue(const wchar_t* valueName) {
+    lark::UniqueRegKey key;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, kPolicyKey, 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS) return 0;
+    const LONG error = ::RegDeleteValueW(key.get(), valueName);
+    return (error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND) ? 1 : 0;
+}
+
+// Detection and repair of each row, in row order. A row without routines is left out of both.
+const CFastCheckDialog::RowRoutines CFastCheckDialog::kRows[kRowCount] = {
+    {nullptr, nullptr},  // file associations: no check in this build yet
+    {nullptr, nullptr},  // image hijacks: no check in this build yet
+    {&CFastCheckDialog::DetectPolicies, &CFastCheckDialog::RepairPolicies},
+    {nullptr, nullptr},  // master boot record: no check in this build yet
+    {nullptr, nullptr},  // Safe Mode: no check in this build yet
+};
+
+const lark::MessageEntry<CFastCheckDialog> CFastCheckDialog::kMessages[] = {
+    lark::OnCommand(IDC_DETECT, &CFastCheckDialog::OnDetect),
+    lark::OnCommand(IDC_REPAIR, &CFastCheckDialog::OnRepair),
+    lark::OnCommand(IDC_ABOUT, &CFastCheckDialog::OnAboutButton),
+    lark::OnMessage(WM_TIMER, &CFastCheckDialog::OnTimer),
+};
+
 CFastCheckDialog::CFastCheckDialog() : CDialog(IDD_FASTCHECK) {}
+
+void CFastCheckDialog::DoDataExchange(lark::CDataExchange* pDX) {
+    CDialog::DoDataExchange(pDX);
+    lark::DDX_Control(pDX, IDC_ABOUT, m_about);
+    lark::DDX_Control(pDX, IDC_CHECK_LIST, m_list);
+}
+
+bool CFastCheckDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    return lark::DispatchTable(*this, kMessages, message, wParam, lParam, result);
+}
+
+BOOL CFastCheckDialog::OnInitDialog() {
+    CDialog::OnInitDialog();
+
+    m_list.SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);  // 0x25
+    m_list.InsertColumn(0, L"检测项目", LVCFMT_LEFT, 200);
+    m_list.InsertColumn(1, L"检测结果", LVCFMT_LEFT, 200);
+    m_list.InsertColumn(2, L"处理结果", LVCFMT_LEFT, 200);
+    for (int row = 0; row < kRowCount; ++row) m_list.InsertItem(row, kRowTexts[row]);
+    for (int row = 0; row < kRowCount; ++row) {
+        if (kTickedAtStart[row]) m_list.SetCheck(row, TRUE);
+    }
+    return TRUE;
+}
+
+void CFastCheckDialog::OnDetect() {
+    for (int row = 0; row < kRowCount; ++row) {
+        if (!m_list.GetCheck(row) || !kRows[row].detect) continue;
+        const Finding finding = (this->*kRows[row].detect)();
+        m_list.SetItemText(row, 1, finding.text.c_str());
+        m_list.SetItemData(row, finding.problem ? 1 : 0);
+        m_list.SetItemText(row, 2, L"");
+    }
+}
+
+void CFastCheckDialog::OnRepair() {
+    m_associationFinding = m_list.GetItemText(kAssociationsRow, 1, 260);
+    for (int row = 0; row < kRowCount; ++row) {
+        if (!m_list.GetCheck(row) || m_list.GetItemData(row) == 0 || !kRows[row].repair) continue;
+        m_list.SetItemText(row, 2, (this->*kRows[row].repair)());
+    }
+}
+
+CFastCheckDialog::Finding CFastCheckDialog::DetectPolicies() {
+    const bool allowed = CheckPolicyValue(L"DisableRegistryTools") == 1 && CheckPolicyValue(L"DisableTaskmgr") == 1;
+    return allowed ? Finding{kNoAnomaly, false} : Finding{L"某些系统功能被禁用", true};
+}
+
+const wchar_t* CFastCheckDialog::RepairPolicies() {
+    const bool repaired = DeletePolicyValue(L"DisableTaskmgr") == 1 && DeletePolicyValue(L"DisableRegistryTools") == 1;
+    return repaired ? kRepaired : kRepairFailed;
+}
+
+void CFastCheckDialog::OnAboutButton() {
+    CMyAboutDlg about(this);
+    about.DoModal();
+}
+
+void CFastCheckDialog::StartUpdateNotice() {
+    m_updateFlag.store(1);
+    ::SetTimer(m_hWnd, kUpdateNoticeTimer, kUpdateNoticePeriod, nullptr);
+}
+
+LRESULT CFastCheckDialog::OnTimer(WPARAM wParam, LPARAM) {
+    if (m_updateFlag.load() != 1 || wParam != kUpdateNoticeTimer) return Default();
+    if (m_aboutPhase == 1) {
+        DrawUpdateFrames();
+        m_aboutPhase = 0;
+    } else {
+        m_about.SetWindowText(kAboutText);
+        m_aboutPhase = 1;
+    }
+    return 0;
+}
+
+// The five frames of the sliding picture, each stretched over the whole button.
+void CFastCheckDialog::DrawUpdateFrames() {
+    lark::WindowDc dc(m_about.m_hWnd);
+    if (!dc) return;
+    RECT client{};
+    m_about.GetClientRect(&client);
+    ::SetBkMode(dc.get(), TRANSPARENT);
+    for (size_t i = 0; i < std::size(kUpdateFrames); ++i) {
+        lark::UniqueBitmap bitmap(::LoadBitmapW(lark::ResourceInstance(), MAKEINTRESOURCEW(kUpdateFrames[i])));
+        lark::UniqueMemoryDc memory(::CreateCompatibleDC(dc.get()));
+        if (bitmap && memory) {
+            BITMAP info{};
+            ::GetObjectW(bitmap.get(), sizeof(info), &info);
+            lark::SelectGuard select(memory.get(), bitmap.get());
+            ::StretchBlt(dc.get(), 0, 0, client.right - client.left, client.bottom - client.top, memory.get(), 0, 0,
+                         info.bmWidth, info.bmHeight, SRCCOPY);
+        }
+        if (i + 1 < std::size(kUpdateFrames)) ::Sleep(10);
+    }
+}

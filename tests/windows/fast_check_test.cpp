@@ -1,0 +1,258 @@
+// The fast-check page with the real list under Wine: the initial list, the policy row end to end,
+// the rules of Repair, and the update notice on the About button.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+#include "core/fast_check_dialog.h"
+#include "resource.h"
+#include "support/registry.h"
+#include "support/scripted_prompts.h"
+#include "support/ui.h"
+
+namespace {
+
+const std::wstring kPolicyKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
+constexpr int kPolicyRow = CFastCheckDialog::kPolicyRow;
+
+class FastCheckPage : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(host.Create(page, IDD_FASTCHECK)); }
+
+    lark::CListCtrl& List() { return page.CheckList(); }
+    void Click(int id) { page.SendMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(page.GetDlgItem(id))); }
+    void TickOnly(int row) {
+        for (int i = 0; i < CFastCheckDialog::kRowCount; ++i) List().SetCheck(i, i == row);
+    }
+    std::wstring Text(int row, int column) { return List().GetItemText(row, column); }
+    bool HasValue(const wchar_t* name) { return test::GetValue(HKEY_CURRENT_USER, kPolicyKey, name).has_value(); }
+    void DisableBoth() {
+        ASSERT_EQ(test::SetDword(HKEY_CURRENT_USER, kPolicyKey, L"DisableTaskmgr", 1), ERROR_SUCCESS);
+        ASSERT_EQ(test::SetDword(HKEY_CURRENT_USER, kPolicyKey, L"DisableRegistryTools", 1), ERROR_SUCCESS);
+    }
+
+    test::ScopedKeys keys{HKEY_CURRENT_USER, {kPolicyKey}};
+    test::ScriptedPrompts prompts;
+    test::PageHost host;
+    CFastCheckDialog page;
+};
+
+TEST_F(FastCheckPage, StartsWithFiveRowsFourTickedAndNothingKnown) {
+    EXPECT_EQ(List().GetExtendedStyle(), static_cast<DWORD>(0x25));
+    ASSERT_EQ(List().GetColumnCount(), 3);
+    const wchar_t* headings[] = {L"检测项目", L"检测结果", L"处理结果"};
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_EQ(List().GetColumnHeading(c), headings[c]);
+        EXPECT_EQ(List().GetColumnWidth(c), 200);
+    }
+    const wchar_t* rows[] = {L"检测文件关联", L"检测映像劫持", L"检测被禁用系统功能", L"检测MBR", L"检测安全模式"};
+    const BOOL ticked[] = {TRUE, TRUE, TRUE, FALSE, TRUE};
+    ASSERT_EQ(List().GetItemCount(), 5);
+    for (int r = 0; r < 5; ++r) {
+        EXPECT_EQ(Text(r, 0), rows[r]) << r;
+        EXPECT_EQ(Text(r, 1), L"") << r;
+        EXPECT_EQ(Text(r, 2), L"") << r;
+        EXPECT_EQ(List().GetCheck(r), ticked[r]) << r;
+        EXPECT_EQ(List().GetItemData(r), 0u) << r;
+    }
+    EXPECT_EQ(test::WindowText(page.GetDlgItem(IDC_DETECT)), L"检  测");
+    EXPECT_EQ(test::WindowText(page.GetDlgItem(IDC_REPAIR)), L"修  复");
+    EXPECT_EQ(test::WindowText(page.GetDlgItem(IDC_ABOUT)), L"关  于");
+}
+
+struct PolicyCase {
+    const char* name;
+    DWORD type;
+    std::vector<BYTE> data;  // empty with type REG_NONE: value absent
+    bool keyPresent;
+    bool disabled;
+};
+
+std::vector<BYTE> Wide(const wchar_t* text) {
+    const BYTE* bytes = reinterpret_cast<const BYTE*>(text);
+    return std::vector<BYTE>(bytes, bytes + (wcslen(text) + 1) * sizeof(wchar_t));
+}
+
+TEST_F(FastCheckPage, PolicyRowReadsDisableRegistryTools) {
+    const PolicyCase cases[] = {
+        {"number 1", REG_DWORD, {1, 0, 0, 0}, true, true},
+        {"string 1", REG_SZ, Wide(L"1"), true, true},
+        {"number 0", REG_DWORD, {0, 0, 0, 0}, true, false},
+        {"string 0", REG_SZ, Wide(L"0"), true, false},
+        {"longer string 10", REG_SZ, Wide(L"10"), true, false},
+        {"binary longer than 4 bytes", REG_BINARY, {1, 0, 0, 0, 0}, true, false},
+        {"number 2", REG_DWORD, {2, 0, 0, 0}, true, false},
+        {"value absent", REG_NONE, {}, true, false},
+        {"key absent", REG_NONE, {}, false, false},
+    };
+    TickOnly(kPolicyRow);
+    for (const auto& c : cases) {
+        test::DeleteTree(HKEY_CURRENT_USER, kPolicyKey);
+        if (c.keyPresent) {
+            ASSERT_EQ(test::CreateKey(HKEY_CURRENT_USER, kPolicyKey), ERROR_SUCCESS);
+        }
+        if (!c.data.empty()) {
+            ASSERT_EQ(test::SetBinary(HKEY_CURRENT_USER, kPolicyKey, L"DisableRegistryTools", c.data.data(),
+                                      static_cast<DWORD>(c.data.size()), c.type),
+                      ERROR_SUCCESS);
+        }
+        EXPECT_EQ(CheckPolicyValue(L"DisableRegistryTools"), c.disabled ? 0 : 1) << c.name;
+        Click(IDC_DETECT);
+        EXPECT_EQ(Text(kPolicyRow, 1), c.disabled ? L"某些系统功能被禁用" : L"未发现异常") << c.name;
+        EXPECT_EQ(List().GetItemData(kPolicyRow), c.disabled ? 1u : 0u) << c.name;
+    }
+}
+
+TEST_F(FastCheckPage, PolicyRowAlsoReadsDisableTaskmgr) {
+    TickOnly(kPolicyRow);
+    ASSERT_EQ(test::SetDword(HKEY_CURRENT_USER, kPolicyKey, L"DisableTaskmgr", 1), ERROR_SUCCESS);
+    Click(IDC_DETECT);
+    EXPECT_EQ(Text(kPolicyRow, 1), L"某些系统功能被禁用");
+    EXPECT_EQ(List().GetItemData(kPolicyRow), 1u);
+}
+
+TEST_F(FastCheckPage, RepairDeletesBothValuesAndDetectClearsTheOutcome) {
+    TickOnly(kPolicyRow);
+    DisableBoth();
+    Click(IDC_DETECT);
+    Click(IDC_REPAIR);
+    EXPECT_FALSE(HasValue(L"DisableTaskmgr"));
+    EXPECT_FALSE(HasValue(L"DisableRegistryTools"));
+    EXPECT_EQ(Text(kPolicyRow, 2), L"修复完成");
+    // Repair leaves the finding and the mark; the next detection clears column 2.
+    EXPECT_EQ(Text(kPolicyRow, 1), L"某些系统功能被禁用");
+    EXPECT_EQ(List().GetItemData(kPolicyRow), 1u);
+    Click(IDC_DETECT);
+    EXPECT_EQ(Text(kPolicyRow, 1), L"未发现异常");
+    EXPECT_EQ(Text(kPolicyRow, 2), L"");
+    EXPECT_EQ(List().GetItemData(kPolicyRow), 0u);
+}
+
+TEST_F(FastCheckPage, RepairBeforeAnyDetectChangesNothing) {
+    DisableBoth();
+    Click(IDC_REPAIR);
+    EXPECT_TRUE(HasValue(L"DisableTaskmgr"));
+    EXPECT_TRUE(HasValue(L"DisableRegistryTools"));
+    for (int r = 0; r < 5; ++r) EXPECT_EQ(Text(r, 2), L"") << r;
+}
+
+TEST_F(FastCheckPage, RowUntickedAfterDetectIsNotRepaired) {
+    TickOnly(kPolicyRow);
+    DisableBoth();
+    Click(IDC_DETECT);
+    List().SetCheck(kPolicyRow, FALSE);
+    Click(IDC_REPAIR);
+    EXPECT_TRUE(HasValue(L"DisableTaskmgr"));
+    EXPECT_EQ(Text(kPolicyRow, 2), L"");
+}
+
+TEST_F(FastCheckPage, RowTickedAfterADetectWithoutItIsNotRepaired) {
+    TickOnly(CFastCheckDialog::kBootRecordRow);
+    DisableBoth();
+    Click(IDC_DETECT);
+    List().SetCheck(kPolicyRow, TRUE);
+    Click(IDC_REPAIR);
+    EXPECT_TRUE(HasValue(L"DisableTaskmgr"));
+    EXPECT_TRUE(HasValue(L"DisableRegistryTools"));
+    EXPECT_EQ(Text(kPolicyRow, 1), L"");
+    EXPECT_EQ(Text(kPolicyRow, 2), L"");
+}
+
+TEST_F(FastCheckPage, UntickedRowKeepsItsTextsAndMarkOnTheNextDetect) {
+    TickOnly(kPolicyRow);
+    DisableBoth();
+    Click(IDC_DETECT);
+    Click(IDC_REPAIR);
+    DisableBoth();
+    List().SetCheck(kPolicyRow, FALSE);
+    Click(IDC_DETECT);
+    EXPECT_EQ(Text(kPolicyRow, 1), L"某些系统功能被禁用");
+    EXPECT_EQ(Text(kPolicyRow, 2), L"修复完成");
+    EXPECT_EQ(List().GetItemData(kPolicyRow), 1u);
+}
+
+// Wine's registry has no access control, so a refused delete cannot be staged; the same failure
+// path is taken when the policy key cannot be opened at repair time: HKEY_CURRENT_USER is pointed
+// at an empty key for the repair and put back afterwards.
+TEST_F(FastCheckPage, FailedTaskmgrDeleteLeavesRegistryToolsAndReportsFailure) {
+    TickOnly(kPolicyRow);
+    DisableBoth();
+    Click(IDC_DETECT);
+    const std::wstring scratch = L"Software\\LarkspurTests\\EmptyUser";
+    test::ScopedKeys scratchKeys(HKEY_CURRENT_USER, {L"Software\\LarkspurTests"});
+    HKEY empty = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, scratch.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &empty,
+                                nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(::RegOverridePredefKey(HKEY_CURRENT_USER, empty), ERROR_SUCCESS);
+    EXPECT_EQ(DeletePolicyValue(L"DisableTaskmgr"), 0);
+    Click(IDC_REPAIR);
+    ASSERT_EQ(::RegOverridePredefKey(HKEY_CURRENT_USER, nullptr), ERROR_SUCCESS);
+    ::RegCloseKey(empty);
+    EXPECT_EQ(Text(kPolicyRow, 2), L"修复失败");
+    EXPECT_TRUE(HasValue(L"DisableTaskmgr"));
+    EXPECT_TRUE(HasValue(L"DisableRegistryTools"));
+}
+
+TEST_F(FastCheckPage, DeleteOfAnAbsentValueSucceeds) {
+    ASSERT_EQ(test::CreateKey(HKEY_CURRENT_USER, kPolicyKey), ERROR_SUCCESS);
+    EXPECT_EQ(DeletePolicyValue(L"DisableTaskmgr"), 1);
+    test::DeleteTree(HKEY_CURRENT_USER, kPolicyKey);
+    EXPECT_EQ(DeletePolicyValue(L"DisableTaskmgr"), 0);  // no key: failure
+}
+
+TEST_F(FastCheckPage, AboutButtonOpensTheAboutBox) {
+    test::DialogAnswerer about([](HWND d) { return test::HasChildWithText(d, L"确  定"); }, IDOK);
+    Click(IDC_ABOUT);
+    EXPECT_EQ(about.answered(), 1);
+}
+
+// The colour of the About button's top-left pixel as the screen shows it.
+COLORREF AboutPixel(HWND button) {
+    test::PumpMessages(50);
+    HDC dc = ::GetDC(button);
+    const COLORREF colour = ::GetPixel(dc, 1, 1);
+    ::ReleaseDC(button, dc);
+    return colour;
+}
+
+TEST_F(FastCheckPage, UpdateNoticeAlternatesPictureAndTextOnTimerOne) {
+    HWND about = page.GetDlgItem(IDC_ABOUT);
+    const COLORREF frameBorder = RGB(0xd8, 0x43, 0x15);  // top band of every update frame
+
+    // Flag still 0: timer 1 does nothing.
+    page.SendMessage(WM_TIMER, 1, 0);
+    EXPECT_EQ(test::WindowText(about), L"关  于");
+    EXPECT_EQ(page.AboutPhase(), 0);
+
+    page.SetUpdateFlag(1);
+    page.SendMessage(WM_TIMER, 3, 0);  // another timer id: nothing
+    EXPECT_EQ(test::WindowText(about), L"关  于");
+
+    page.SendMessage(WM_TIMER, 1, 0);  // phase 0: the text
+    EXPECT_EQ(test::WindowText(about), L"\u3000关\u3000于\u3000");
+    EXPECT_EQ(page.AboutPhase(), 1);
+    EXPECT_NE(AboutPixel(about), frameBorder);
+
+    page.SendMessage(WM_TIMER, 1, 0);  // phase 1: the five frames drawn over the button
+    EXPECT_EQ(page.AboutPhase(), 0);
+    EXPECT_EQ(AboutPixel(about), frameBorder);
+
+    page.SendMessage(WM_TIMER, 1, 0);  // and the text again
+    EXPECT_EQ(page.AboutPhase(), 1);
+    EXPECT_NE(AboutPixel(about), frameBorder);
+}
+
+TEST_F(FastCheckPage, StartUpdateNoticeRunsTheRealTimer) {
+    page.StartUpdateNotice();
+    EXPECT_EQ(page.UpdateFlag(), 1);
+    HWND about = page.GetDlgItem(IDC_ABOUT);
+    EXPECT_TRUE(test::PumpUntil([&] { return test::WindowText(about) == L"\u3000关\u3000于\u3000"; }, 1500));
+    EXPECT_TRUE(test::PumpUntil([&] { return page.AboutPhase() == 0; }, 1500));
+}
+
+}  // namespace
