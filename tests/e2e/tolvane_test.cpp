@@ -14,6 +14,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "framework/handles.h"
@@ -254,13 +255,22 @@ protected:
         WriteFileBytes(folder_ + L"Larkspur.exe", kCallerBytes);
         ASSERT_TRUE(server_.Start());
         NextCase();
+        for (const wchar_t* name : {L"ProxyEnable", L"ProxyServer"}) {
+            savedProxy_.emplace_back(name, test::GetValue(HKEY_CURRENT_USER, kProxyKey, name));
+        }
         PointProxyAt(server_.port());
     }
 
     void TearDown() override {
         server_.Stop();
-        ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kProxyKey, L"ProxyEnable");
-        ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kProxyKey, L"ProxyServer");
+        for (const auto& [name, value] : savedProxy_) {
+            if (value) {
+                ::RegSetKeyValueW(HKEY_CURRENT_USER, kProxyKey, name, value->type, value->data.data(),
+                                  static_cast<DWORD>(value->data.size()));
+            } else {
+                ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kProxyKey, name);
+            }
+        }
     }
 
     // Copies the built program into the case's folder under the given name; returns its path.
@@ -328,6 +338,7 @@ protected:
         EXPECT_EQ(ReadFileBytes(LocalCopy()), body.substr(0, 512));
     }
 
+    std::vector<std::pair<const wchar_t*, std::optional<test::RegValue>>> savedProxy_;  // restored after
     std::wstring folder_;
     std::wstring program_;
     DescriptionServer server_;
