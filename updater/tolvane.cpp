@@ -5,7 +5,7 @@
 #include <shellapi.h>
 #include <wininet.h>
 
-#include <cstring>
+#include <cwchar>
 #include <memory>
 #include <new>
 #include <string>
