@@ -39,7 +39,9 @@ Bytes ReadHiveFile() {
     if (file == INVALID_HANDLE_VALUE) return bytes;
     unsigned char chunk[4096];
     DWORD got = 0;
-    while (::ReadFile(file, chunk, sizeof(chunk), &got, nullptr) && got > 0) bytes.insert(bytes.end(), chunk, chunk + got);
+    while (::ReadFile(file, chunk, sizeof(chunk), &got, nullptr) && got > 0) {
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    }
     ::CloseHandle(file);
     return bytes;
 }

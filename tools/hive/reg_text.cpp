@@ -117,12 +117,12 @@ bool HexBytes(std::string_view text, std::vector<uint8_t>& out) {
     return true;
 }
 
-bool ParseData(std::string_view spec, Value& value) {
-    spec = Trim(spec);
-    if (!spec.empty() && spec[0] == '"') {
+bool ParseData(std::string_view dataText, Value& value) {
+    dataText = Trim(dataText);
+    if (!dataText.empty() && dataText[0] == '"') {
         std::string text;
         size_t end = 0;
-        if (!Quoted(spec, text, end) || !Trim(spec.substr(end)).empty()) return false;
+        if (!Quoted(dataText, text, end) || !Trim(dataText.substr(end)).empty()) return false;
         value.type = kRegSz;
         value.data.clear();
         if (!Utf16Bytes(text, value.data)) return false;
@@ -130,8 +130,8 @@ bool ParseData(std::string_view spec, Value& value) {
         value.data.push_back(0);
         return true;
     }
-    if (spec.rfind("dword:", 0) == 0) {
-        const std::string digits(Trim(spec.substr(6)));
+    if (dataText.rfind("dword:", 0) == 0) {
+        const std::string digits(Trim(dataText.substr(6)));
         if (digits.size() != 8 || !std::all_of(digits.begin(), digits.end(), [](char c) {
                 return std::isxdigit(static_cast<unsigned char>(c)) != 0;
             })) {
@@ -143,18 +143,18 @@ bool ParseData(std::string_view spec, Value& value) {
                       static_cast<uint8_t>(number >> 16), static_cast<uint8_t>(number >> 24)};
         return true;
     }
-    if (spec.rfind("hex:", 0) == 0) {
+    if (dataText.rfind("hex:", 0) == 0) {
         value.type = kRegBinary;
-        return HexBytes(spec.substr(4), value.data);
+        return HexBytes(dataText.substr(4), value.data);
     }
-    if (spec.rfind("hex(", 0) == 0) {
-        const size_t close = spec.find("):");
+    if (dataText.rfind("hex(", 0) == 0) {
+        const size_t close = dataText.find("):");
         if (close == std::string_view::npos || close == 4) return false;
-        const std::string type(spec.substr(4, close - 4));
+        const std::string type(dataText.substr(4, close - 4));
         char* stop = nullptr;
         value.type = static_cast<uint32_t>(std::strtoul(type.c_str(), &stop, 16));
         if (*stop != '\0') return false;
-        return HexBytes(spec.substr(close + 2), value.data);
+        return HexBytes(dataText.substr(close + 2), value.data);
     }
     return false;
 }
@@ -203,7 +203,9 @@ bool ParseRegText(std::string_view text, Key& root, std::string& error) {
             if (!path.empty() && path[0] == '-') return fail(i, "key deletions are not supported");
             if (!path.empty() && path.back() == '\\') path.remove_suffix(1);  // "[root\]" names root
             std::vector<std::string_view> parts = SplitPath(path);
-            if (parts.empty() || std::any_of(parts.begin(), parts.end(), [](std::string_view p) { return p.empty(); })) {
+            const bool emptyName =
+                std::any_of(parts.begin(), parts.end(), [](std::string_view p) { return p.empty(); });
+            if (parts.empty() || emptyName) {
                 return fail(i, "empty key name");
             }
             if (rootPath.empty()) {
@@ -228,9 +230,9 @@ bool ParseRegText(std::string_view text, Key& root, std::string& error) {
             return fail(i, "malformed value name");
         }
         if (end >= line.size() || line[end] != '=') return fail(i, "missing '='");
-        const std::string_view spec = Trim(line.substr(end + 1));
-        if (spec == "-") return fail(i, "value deletions are not supported");
-        if (!ParseData(spec, value)) return fail(i, "malformed value data");
+        const std::string_view dataText = Trim(line.substr(end + 1));
+        if (dataText == "-") return fail(i, "value deletions are not supported");
+        if (!ParseData(dataText, value)) return fail(i, "malformed value data");
         const std::string upper = UpperName(value.name);
         auto same = std::find_if(current->values.begin(), current->values.end(),
                                  [&](const Value& v) { return UpperName(v.name) == upper; });

@@ -54,7 +54,9 @@ MemoryDisk::MemoryDisk(DWORD sectorSize)
     : sector(sectorSize, 0), reportedSectorSize(sectorSize), previous_(lark::disk::SetDisk(this)) {}
 
 MemoryDisk::~MemoryDisk() {
-    if (lark::disk::SetDisk(previous_) != this) ADD_FAILURE() << "memory disks must end in the reverse order of their start";
+    if (lark::disk::SetDisk(previous_) != this) {
+        ADD_FAILURE() << "memory disks must end in the reverse order of their start";
+    }
 }
 
 std::unique_ptr<lark::disk::Device> MemoryDisk::Open() {
@@ -91,7 +93,9 @@ std::vector<unsigned char> ScopedCurrentDirectory::Read(const std::wstring& name
     if (!file) return bytes;
     unsigned char chunk[4096];
     DWORD got = 0;
-    while (::ReadFile(file.get(), chunk, sizeof(chunk), &got, nullptr) && got > 0) bytes.insert(bytes.end(), chunk, chunk + got);
+    while (::ReadFile(file.get(), chunk, sizeof(chunk), &got, nullptr) && got > 0) {
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    }
     return bytes;
 }
 
