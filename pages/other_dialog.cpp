@@ -4,7 +4,9 @@
 
 #include <cwchar>
 
+#include "core/boot_sector.h"
 #include "core/fast_check_dialog.h"
+#include "core/safe_boot.h"
 #include "framework/handles.h"
 #include "framework/process.h"
 #include "framework/prompts.h"
@@ -136,10 +138,15 @@ void COtherDialog::OnRepair() {
         if (DeletePolicyValue(L"DisableTaskmgr") == 1) DeletePolicyValue(L"DisableRegistryTools");
         done = true;
     }
+    if (Ticked(m_safeBoot)) {
+        RestoreSafeBoot();
+        done = true;
+    }
     if (Ticked(m_bootRecord)) {
         const int answer = lark::prompts::Message(
             m_hWnd, L"您选择了重置MBR，如果重置，在当前磁盘引导扇区安装的管理软件将会失效！", L"警告！", MB_YESNO);
         if (answer == IDYES) {
+            ResetMasterBootRecord();
             done = true;
         }
     }

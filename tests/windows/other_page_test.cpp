@@ -6,16 +6,20 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstring>
+#include <functional>
 #include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "core/boot_sector.h"
 #include "core/fast_check_dialog.h"
 #include "framework/process.h"
 #include "pages/other_dialog.h"
 #include "resource.h"
+#include "support/memory_disk.h"
 #include "support/process_recorder.h"
 #include "support/registry.h"
 #include "support/scripted_prompts.h"
@@ -119,8 +123,27 @@ protected:
     test::ScopedKeys machineKeys{HKEY_LOCAL_MACHINE, {kHideFileExt, kHidden}};
     test::ScriptedPrompts prompts;
     test::ProcessRecorder processes;
+    test::MemoryDisk disk;  // no test reaches a real disk
+    test::ScopedCurrentDirectory currentDirectory{L"other"};  // where the boot-record backup goes
     test::PageHost host;
     COtherDialog page;
+};
+
+std::wstring SafeBootHiveFile() {
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    return std::wstring(temp) + L"SafeBoot";
+}
+bool SafeBootRestored() { return ::GetFileAttributesW(SafeBootHiveFile().c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Scripted prompts that look at the system at the moment each message box comes up.
+class ProbingPrompts : public test::ScriptedPrompts {
+public:
+    std::function<void(const lark::prompts::Request&)> probe;
+    int Message(const lark::prompts::Request& request) override {
+        if (probe) probe(request);
+        return ScriptedPrompts::Message(request);
+    }
 };
 
 TEST_F(OtherPage, StartsUntickedWhateverTheSystemState) {
@@ -154,6 +177,8 @@ TEST_F(OtherPage, RepairWithNothingDoneShowsNothingAndWritesNothing) {
     EXPECT_EQ(prompts.requests[0].owner, page.GetSafeHwnd());
 
     EXPECT_TRUE(Same(Snapshot(), before));
+    EXPECT_EQ(disk.Calls(), "");
+    EXPECT_FALSE(currentDirectory.Exists(L"MBR.Bak"));
     EXPECT_TRUE(processes.shellCalls.empty());
     EXPECT_TRUE(processes.starts.empty());
     EXPECT_TRUE(Ticked(IDC_FIX_MBR));  // the boxes stay as they were
@@ -416,16 +441,62 @@ TEST_F(OtherPage, BrowserLinksStartRegsvr32TwiceByFullPathHidden) {
     EXPECT_GT(lark::process::RealShell(processes.shellCalls[0]), 32);
 }
 
-TEST_F(OtherPage, RepairRunsInOrderAndReportsOnce) {
-    SeedDamage();
-    for (int id : kAllBoxes) SetTick(id, id != IDC_FIX_HIDDEN_FOLDERS && id != IDC_FIX_SAFEBOOT);
-    prompts.messageBoxAnswers = {IDNO};
+TEST_F(OtherPage, BootRecordIsResetOnlyAfterYes) {
+    for (size_t i = 0; i < 440; ++i) disk.sector[i] = 0xCC;  // unknown boot code
+    disk.sector[446] = 0x80;                                   // a partition entry
+    disk.sector[510] = 0x55;
+    disk.sector[511] = 0xAA;
+    const std::vector<unsigned char> original = disk.sector;
+    TickOnly({IDC_FIX_MBR});
+    prompts.messageBoxAnswers = {IDYES};
     Click(IDC_FIX_REPAIR);
     const std::vector<std::wstring> expected = {std::wstring(L"警告！|") + kBootWarning, kRepairDone};
     EXPECT_EQ(prompts.Messages(), expected);
-    EXPECT_FALSE(HasPolicy(L"DisableTaskmgr"));
+    EXPECT_EQ(disk.Writes(), 1);
+    const auto code = StandardBootCode();
+    ASSERT_EQ(code.size(), 440u);
+    EXPECT_TRUE(std::equal(code.begin(), code.end(), disk.sector.begin()));
+    EXPECT_TRUE(std::equal(original.begin() + 440, original.end(), disk.sector.begin() + 440));
+    EXPECT_EQ(currentDirectory.Read(L"MBR.Bak"), original);
+}
+
+TEST_F(OtherPage, SafeModeBoxRestoresTheSafeBootKey) {
+    ::DeleteFileW(SafeBootHiveFile().c_str());
+    TickOnly({IDC_FIX_SAFEBOOT});
+    Click(IDC_FIX_REPAIR);
+    EXPECT_TRUE(SafeBootRestored());  // the hive image was written out for the restore
+    EXPECT_EQ(prompts.Messages(), std::vector<std::wstring>{kRepairDone});
+}
+
+// Everything ticked: each step in its place around the boot-record warning, one notice at the end.
+TEST_F(OtherPage, RepairRunsInOrderAndReportsOnce) {
+    SeedDamage();
+    ::DeleteFileW(SafeBootHiveFile().c_str());
+    for (int id : kAllBoxes) SetTick(id, id != IDC_FIX_HIDDEN_FOLDERS);
+    ProbingPrompts probing;
+    probing.messageBoxAnswers = {IDYES};
+    bool checkedAtWarning = false;
+    probing.probe = [&](const lark::prompts::Request& request) {
+        if (request.caption != L"警告！") return;
+        checkedAtWarning = true;
+        EXPECT_FALSE(HasPolicy(L"DisableTaskmgr"));  // steps 1 and 2 have run
+        EXPECT_FALSE(HasPolicy(L"DisableRegistryTools"));
+        EXPECT_TRUE(SafeBootRestored());
+        EXPECT_EQ(disk.Writes(), 0);  // the rest has not
+        EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, kHideFileExt, L"DefaultValue")->Dword(), 0u);
+        EXPECT_TRUE(processes.shellCalls.empty());
+    };
+    Click(IDC_FIX_REPAIR);
+    EXPECT_TRUE(checkedAtWarning);
+    const std::vector<std::wstring> expected = {std::wstring(L"警告！|") + kBootWarning, kRepairDone};
+    EXPECT_EQ(probing.Messages(), expected);
+    EXPECT_EQ(disk.Writes(), 1);
+    ExpectDword(HKEY_LOCAL_MACHINE, kHideFileExt, L"DefaultValue", 1);
+    ExpectDword(HKEY_LOCAL_MACHINE, kShowAll, L"DefaultValue", 2);
+    ExpectDword(HKEY_CURRENT_USER, kRestrictions, L"NoBrowserOptions", 0);
     ExpectDword(HKEY_CURRENT_USER, kExplorerPolicy, L"NoTrayContextMenu", 0);
     EXPECT_EQ(processes.shellCalls.size(), 2u);
+    for (int id : kAllBoxes) EXPECT_EQ(Ticked(id), id != IDC_FIX_HIDDEN_FOLDERS) << id;  // boxes stay
 }
 
 // Hidden-folder restore on real attributes in the test's own temporary folder.
