@@ -13,6 +13,7 @@
 #include "core/fast_check_dialog.h"
 #include "resource.h"
 #include "support/memory_disk.h"
+#include "support/import_patch.h"
 #include "support/registry.h"
 #include "support/scripted_prompts.h"
 #include "support/ui.h"
@@ -183,24 +184,25 @@ TEST_F(FastCheckPage, UntickedRowKeepsItsTextsAndMarkOnTheNextDetect) {
     EXPECT_EQ(List().GetItemData(kPolicyRow), 1u);
 }
 
-// Wine's registry has no access control, so a refused delete cannot be staged; the same failure
-// path is taken when the policy key cannot be opened at repair time: HKEY_CURRENT_USER is pointed
-// at an empty key for the repair and put back afterwards.
-TEST_F(FastCheckPage, FailedTaskmgrDeleteLeavesRegistryToolsAndReportsFailure) {
+// Wine's registry has no access control, so the refusal is staged by standing in for
+// RegDeleteValueW: it refuses "DisableTaskmgr" and records every name it is asked to delete.
+std::vector<std::wstring> g_deleteRequests;
+LONG WINAPI RefuseTaskmgrDelete(HKEY, LPCWSTR name) {
+    g_deleteRequests.push_back(name ? name : L"");
+    return ERROR_ACCESS_DENIED;
+}
+
+TEST_F(FastCheckPage, RefusedTaskmgrDeleteLeavesRegistryToolsAndReportsFailure) {
     TickOnly(kPolicyRow);
     DisableBoth();
     Click(IDC_DETECT);
-    const std::wstring scratch = L"Software\\LarkspurTests\\EmptyUser";
-    test::ScopedKeys scratchKeys(HKEY_CURRENT_USER, {L"Software\\LarkspurTests"});
-    HKEY empty = nullptr;
-    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, scratch.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &empty,
-                                nullptr),
-              ERROR_SUCCESS);
-    ASSERT_EQ(::RegOverridePredefKey(HKEY_CURRENT_USER, empty), ERROR_SUCCESS);
-    EXPECT_EQ(DeletePolicyValue(L"DisableTaskmgr"), 0);
-    Click(IDC_REPAIR);
-    ASSERT_EQ(::RegOverridePredefKey(HKEY_CURRENT_USER, nullptr), ERROR_SUCCESS);
-    ::RegCloseKey(empty);
+    g_deleteRequests.clear();
+    {
+        test::ImportPatch refuse("advapi32.dll", "RegDeleteValueW", reinterpret_cast<void*>(&RefuseTaskmgrDelete));
+        ASSERT_TRUE(refuse.installed());
+        Click(IDC_REPAIR);
+    }
+    EXPECT_EQ(g_deleteRequests, std::vector<std::wstring>{L"DisableTaskmgr"});
     EXPECT_EQ(Text(kPolicyRow, 2), L"修复失败");
     EXPECT_TRUE(HasValue(L"DisableTaskmgr"));
     EXPECT_TRUE(HasValue(L"DisableRegistryTools"));

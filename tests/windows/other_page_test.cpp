@@ -21,6 +21,7 @@
 #include "resource.h"
 #include "support/memory_disk.h"
 #include "support/process_recorder.h"
+#include "support/import_patch.h"
 #include "support/registry.h"
 #include "support/scripted_prompts.h"
 #include "support/ui.h"
@@ -219,17 +220,9 @@ TEST_F(OtherPage, EitherPolicyBoxDeletesBothValues) {
 // it), recording every delete and refusing the names it is told to.
 class DeleteValueSpy {
 public:
-    DeleteValueSpy() : slot_(FindImport("advapi32.dll", "RegDeleteValueW")) {
-        if (!slot_) return;
-        real_ = reinterpret_cast<Function>(*slot_);
-        Write(reinterpret_cast<void*>(&Record));
-        active_ = this;
-    }
-    ~DeleteValueSpy() {
-        if (slot_) Write(reinterpret_cast<void*>(real_));
-        active_ = nullptr;
-    }
-    bool installed() const { return slot_ != nullptr; }
+    DeleteValueSpy() : patch_("advapi32.dll", "RegDeleteValueW", reinterpret_cast<void*>(&Record)) { active_ = this; }
+    ~DeleteValueSpy() { active_ = nullptr; }
+    bool installed() const { return patch_.installed(); }
 
     std::vector<std::wstring> deletes;
     std::vector<std::wstring> refused;
@@ -241,35 +234,10 @@ private:
         for (const auto& r : active_->refused) {
             if (name && r == name) return ERROR_ACCESS_DENIED;
         }
-        return active_->real_(key, name);
-    }
-    static void** FindImport(const char* dll, const char* function) {
-        auto* base = reinterpret_cast<BYTE*>(::GetModuleHandleW(nullptr));
-        auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-        const auto& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-        for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress); d->Name; ++d) {
-            if (_stricmp(reinterpret_cast<const char*>(base + d->Name), dll) != 0) continue;
-            auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
-            auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
-            for (; names->u1.AddressOfData; ++names, ++slots) {
-                if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-                auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-                if (strcmp(reinterpret_cast<const char*>(byName->Name), function) == 0) {
-                    return reinterpret_cast<void**>(&slots->u1.Function);
-                }
-            }
-        }
-        return nullptr;
-    }
-    void Write(void* value) {
-        DWORD old = 0;
-        ::VirtualProtect(slot_, sizeof(void*), PAGE_READWRITE, &old);
-        *slot_ = value;
-        ::VirtualProtect(slot_, sizeof(void*), old, &old);
+        return active_->patch_.original<Function>()(key, name);
     }
 
-    void** slot_;
-    Function real_ = nullptr;
+    test::ImportPatch patch_;
     static inline DeleteValueSpy* active_ = nullptr;
 };
 

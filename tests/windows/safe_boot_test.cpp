@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/safe_boot.h"
+#include "support/import_patch.h"
 #include "support/registry.h"
 
 namespace {
@@ -47,27 +48,6 @@ Bytes ReadHiveFile() {
 }
 bool HiveFileExists() { return ::GetFileAttributesW(kHiveFile.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-// The slot of this program's import table through which it calls dll!function.
-void** ImportSlot(const char* dll, const char* function) {
-    auto* base = reinterpret_cast<BYTE*>(::GetModuleHandleW(nullptr));
-    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    const auto& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    for (auto* import = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress); import->Name;
-         ++import) {
-        if (_stricmp(reinterpret_cast<const char*>(base + import->Name), dll) != 0) continue;
-        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import->OriginalFirstThunk);
-        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import->FirstThunk);
-        for (; names->u1.AddressOfData; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-            const auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (std::strcmp(reinterpret_cast<const char*>(byName->Name), function) == 0) {
-                return reinterpret_cast<void**>(&slots->u1.Function);
-            }
-        }
-    }
-    return nullptr;
-}
-
 // Records each RegRestoreKeyW call while it lives and answers with `result`.
 class RestoreRecorder {
 public:
@@ -78,16 +58,9 @@ public:
         Bytes fileContent;   // the hive file as it was during the call
     };
 
-    RestoreRecorder() : slot_(ImportSlot("advapi32.dll", "RegRestoreKeyW")) {
-        if (!slot_) return;
-        current_ = this;
-        Patch(reinterpret_cast<void*>(&Record), &original_);
-    }
-    ~RestoreRecorder() {
-        if (slot_) Patch(original_, nullptr);
-        current_ = nullptr;
-    }
-    bool installed() const { return slot_ != nullptr; }
+    RestoreRecorder() : patch_("advapi32.dll", "RegRestoreKeyW", reinterpret_cast<void*>(&Record)) { current_ = this; }
+    ~RestoreRecorder() { current_ = nullptr; }
+    bool installed() const { return patch_.installed(); }
 
     std::vector<Call> calls;
     LONG result = ERROR_SUCCESS;
@@ -100,17 +73,8 @@ private:
         current_->calls.push_back({file ? file : L"", flags, reaches, ReadHiveFile()});
         return current_->result;
     }
-    void Patch(void* target, void** previous) {
-        DWORD protection = 0;
-        ::VirtualProtect(slot_, sizeof(void*), PAGE_READWRITE, &protection);
-        if (previous) *previous = *slot_;
-        *slot_ = target;
-        ::VirtualProtect(slot_, sizeof(void*), protection, &protection);
-    }
-
     static inline RestoreRecorder* current_ = nullptr;
-    void** slot_;
-    void* original_ = nullptr;
+    test::ImportPatch patch_;
 };
 
 class SafeBoot : public ::testing::Test {
