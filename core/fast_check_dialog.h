@@ -70,6 +70,10 @@ private:
     const wchar_t* RepairHijacks();
     Finding DetectPolicies();
     const wchar_t* RepairPolicies();
+    Finding DetectBootRecord();
+    const wchar_t* RepairBootRecord();
+    Finding DetectSafeMode();
+    const wchar_t* RepairSafeMode();
 
     lark::CButton m_about;
     lark::CListCtrl m_list;
@@ -79,6 +83,9 @@ private:
     std::wstring m_associationFinding;
     // Held whole: a key path may be longer than 259 characters, and a cut one names another key.
     std::deque<std::wstring> m_pendingHijacks;
+    // The boot sector was reset since the last detection of row 3: a further Repair leaves it (and
+    // its backup, which holds the sector as found) alone.
+    bool m_bootRecordReset = false;
 
     static const lark::MessageEntry<CFastCheckDialog> kMessages[];
 };
