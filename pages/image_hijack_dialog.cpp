@@ -23,6 +23,8 @@ constexpr const wchar_t kMachinePrefix[] = L"HKEY_LOCAL_MACHINE\\";
 
 DWORD ScanImageHijacks(DWORD* found, const HijackSink& sink) {
     if (!sink) return kNoSink;
+    DWORD unused = 0;
+    if (!found) found = &unused;
     lark::UniqueRegKey options;
     LONG error = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kImageOptionsKey, 0, KEY_READ, options.put());
     if (error != ERROR_SUCCESS) return static_cast<DWORD>(error);
@@ -86,7 +88,11 @@ LONG DeleteTree(HKEY root, const std::wstring& path) {
 
 }  // namespace
 
-LONG DeleteRegistryTree(HKEY root, const wchar_t* path) { return DeleteTree(root, path ? path : L""); }
+// An empty path would name the root itself and take everything below it: refused.
+LONG DeleteRegistryTree(HKEY root, const wchar_t* path) {
+    if (!path || !*path) return ERROR_INVALID_PARAMETER;
+    return DeleteTree(root, path);
+}
 
 const lark::MessageEntry<CImageHijackDialog> CImageHijackDialog::kMessages[] = {
     lark::OnNotify(IDC_LIST, NM_RCLICK, &CImageHijackDialog::OnListRClick),

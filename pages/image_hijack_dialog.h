@@ -27,7 +27,8 @@ DWORD ScanImageHijacks(DWORD* found, const HijackSink& sink);
 
 // Deletes root\path with all its subkeys and values. 0 when the key is gone (deleted, or not
 // there); otherwise a Windows error. A registry link in the tree is deleted as a link: what it
-// points to stays. The caller's text is not changed.
+// points to stays. The caller's text is not changed. An empty path is refused
+// (ERROR_INVALID_PARAMETER): it would name the root itself.
 LONG DeleteRegistryTree(HKEY root, const wchar_t* path);
 
 class CImageHijackDialog : public CListPage {

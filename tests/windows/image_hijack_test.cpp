@@ -171,6 +171,16 @@ TEST_F(ImageHijacks, DeleteRemovesTheWholeTreeAndLeavesTheCallersText) {
     }
 }
 
+TEST_F(ImageHijacks, DeleteRefusesAnEmptyPathInsteadOfEmptyingTheRoot) {
+    Hijack(L"avp.exe", L"x");
+    HKEY options = nullptr;
+    ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kOptions.c_str(), 0, KEY_ALL_ACCESS, &options), ERROR_SUCCESS);
+    EXPECT_EQ(DeleteRegistryTree(options, L""), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(DeleteRegistryTree(options, nullptr), ERROR_INVALID_PARAMETER);
+    ::RegCloseKey(options);
+    EXPECT_TRUE(EntryExists(L"avp.exe"));
+}
+
 TEST_F(ImageHijacks, DeleteHasNoLimitOnTheWholePath) {
     const std::wstring level(200, L'k');
     const std::wstring root = kScratch + L"\\Deep";
