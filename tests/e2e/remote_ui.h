@@ -1,0 +1,43 @@
+// Driving and reading the windows of another process (the real Larkspur.exe): finding its
+// windows, reading list-view cells through memory in that process, and screenshots.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace remote {
+
+// Visible top-level windows of the process, in z-order.
+std::vector<HWND> TopLevelWindows(DWORD processId);
+// Waits for a visible top-level window of the process that matches; nullptr on time-out.
+HWND WaitForWindow(DWORD processId, const std::function<bool(HWND)>& match, DWORD timeoutMs);
+bool HasChildWithText(HWND window, const std::wstring& text);
+HWND FindChildWithText(HWND window, const std::wstring& text);
+HWND FindDescendantById(HWND window, int id, const std::wstring& className = L"");
+std::wstring Text(HWND window);
+std::wstring ClassOf(HWND window);
+
+// Cells of a list view in another process.
+class RemoteList {
+public:
+    RemoteList(HANDLE process, HWND list);
+    ~RemoteList();
+    RemoteList(const RemoteList&) = delete;
+    RemoteList& operator=(const RemoteList&) = delete;
+    int Rows() const;
+    std::wstring Cell(int row, int column) const;
+    bool Checked(int row) const;
+
+private:
+    HANDLE process_;
+    HWND list_;
+    void* memory_;
+};
+
+// Saves the screen area of the window as a 24-bit BMP file.
+bool SaveWindowBitmap(HWND window, const std::wstring& path);
+
+}  // namespace remote
