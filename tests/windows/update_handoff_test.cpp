@@ -6,7 +6,6 @@
 
 #include <windows.h>
 
-#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -318,95 +317,6 @@ TEST(UpdateHandOff, RunsOnlyAnUpdaterBesideTheProgram) {
         EXPECT_EQ(run.report[L"aboutAtEnd"], kAboutPlain);
         EXPECT_EQ(run.report[L"shells"], L"0");
     }
-}
-
-// ---- the real program ------------------------------------------------------------------------
-
-HWND FindDialog(const std::function<bool(HWND)>& match) {
-    struct Search {
-        const std::function<bool(HWND)>* match;
-        HWND found;
-    } search{&match, nullptr};
-    ::EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(data);
-            if (::IsWindowVisible(window) && (*s->match)(window)) {
-                s->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-HWND FindChildWithText(HWND parent, const std::wstring& text) {
-    struct Search {
-        const std::wstring* text;
-        HWND found;
-    } search{&text, nullptr};
-    ::EnumChildWindows(
-        parent,
-        [](HWND child, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(data);
-            if (test::WindowText(child) == *s->text) {
-                s->found = child;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-TEST(UpdateHandOff, LarkspurStaysUsableWhileTheUpdaterAsks) {
-    const std::wstring folder = L"C:\\ho\\real\\";
-    ::CreateDirectoryW(L"C:\\ho", nullptr);
-    ::CreateDirectoryW(folder.c_str(), nullptr);
-    const std::wstring larkspur = test::UnixPathToWindows(test::Env(L"LARKSPUR_BIN_DIR")) + L"\\Larkspur.exe";
-    ASSERT_TRUE(::CopyFileW(larkspur.c_str(), (folder + L"Larkspur.exe").c_str(), FALSE));
-    ASSERT_TRUE(::CopyFileW(StandIn().c_str(), (folder + L"Tolvane.exe").c_str(), FALSE));
-    const std::wstring question = L"stand-in question";
-    lark::UniqueHandle process = Launch(L"\"" + folder + L"Larkspur.exe\"",
-                                        {{L"HANDOFF_LOG", folder + L"updater.log"}, {L"HANDOFF_EXIT", L"100"},
-                                         {L"HANDOFF_ASK", question}});
-    ASSERT_TRUE(process);
-    struct EndOnFailure {
-        HANDLE process;
-        ~EndOnFailure() { ::TerminateProcess(process, 255); }  // no effect once it has exited
-    } end{process.get()};
-
-    // The notice comes first; OK leads to the main window.
-    HWND notice = nullptr;
-    ASSERT_TRUE(test::PumpUntil([&] { return (notice = FindDialog([](HWND w) {
-                                              return test::HasChildWithText(w, L"说  明");
-                                          })) != nullptr; }, 20000));
-    ::PostMessageW(notice, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    HWND main = nullptr, asking = nullptr;
-    ASSERT_TRUE(test::PumpUntil([&] {
-        main = FindDialog([](HWND w) { return test::WindowText(w) == L"Larkspur"; });
-        asking = FindDialog([&](HWND w) { return test::WindowText(w) == question; });
-        return main && asking;
-    }, 20000)) << "main window " << main << ", updater question " << asking;
-    HWND about = FindChildWithText(main, kAboutPlain);
-    ASSERT_NE(about, nullptr);
-
-    // While the updater waits on its answer the main window handles messages at once.
-    for (int i = 0; i < 3; ++i) {
-        DWORD_PTR result = 0;
-        EXPECT_NE(::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &result), 0);
-        EXPECT_NE(::SendMessageTimeoutW(about, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &result), 0);
-        test::PumpMessages(100);
-    }
-    EXPECT_TRUE(::IsWindow(asking));
-    EXPECT_EQ(test::WindowText(about), kAboutPlain);
-
-    // The answer ends the updater with 100: the About button starts its notice.
-    ::PostMessageW(asking, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
-    EXPECT_TRUE(test::PumpUntil([&] { return test::WindowText(about) == kAboutNotice; }, 10000));
-
-    ::PostMessageW(main, WM_CLOSE, 0, 0);
-    EXPECT_EQ(WaitFor(process, 20000), 0);
 }
 
 }  // namespace
