@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cwchar>
+#include <iterator>
 
 #include "core/fast_check_dialog.h"
 #include "framework/handles.h"
