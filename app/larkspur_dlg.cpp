@@ -2,6 +2,7 @@
 
 #include "app/about_dlg.h"
 #include "app/duty_dlg.h"
+#include "core/trust_library.h"
 #include "framework/handles.h"
 #include "framework/prompts.h"
 #include "resource.h"
@@ -75,6 +76,7 @@ BOOL CLarkspurDlg::OnInitDialog() {
     }
 
     SetUpPages();
+    LoadTrustLibrary();
 
     if (!EnableRestorePrivilege()) {
         lark::prompts::Message(m_hWnd, L"程序改变自身权限失败，一些功能将无法实现！", L"提示", MB_OK);
@@ -150,6 +152,6 @@ LRESULT CLarkspurDlg::OnTimer(WPARAM wParam, LPARAM) {
 }
 
 void CLarkspurDlg::OnCancel() {
-    // The signature library is released here once signature verification exists.
+    UnloadTrustLibrary();
     CDialog::OnCancel();
 }
