@@ -1,15 +1,23 @@
-// The real Larkspur.exe with an updater beside it that asks a question: the program stays usable
-// while the updater waits, and the updater's answer reaches the fast-check page.
+// The real Larkspur.exe with an updater beside it: a stand-in that asks a question (the program
+// stays usable while it waits), and the real Tolvane.exe against a description server on
+// 127.0.0.1 that the prefix's proxy setting points to.
 #include <gtest/gtest.h>
 
+#include <winsock2.h>
 #include <windows.h>
 
+#include <atomic>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
+#include "framework/handles.h"
 #include "remote_ui.h"
+#include "support/registry.h"
 #include "support/ui.h"
+#include "updater/crc32.h"
 
 namespace {
 
@@ -92,6 +100,155 @@ TEST_F(LarkspurWithUpdater, StaysUsableWhileTheUpdaterAsks) {
 
     ::PostMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(ExitCode(), 0u);
+}
+
+// Answers every HTTP request with one description file and records the request lines.
+class DescriptionServer {
+public:
+    explicit DescriptionServer(std::string body) : body_(std::move(body)) {}
+    ~DescriptionServer() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+        if (listener_ != INVALID_SOCKET) ::closesocket(listener_);
+        ::WSACleanup();
+    }
+    // The port on 127.0.0.1, 0 when the server could not start.
+    unsigned short Start() {
+        WSADATA data{};
+        if (::WSAStartup(MAKEWORD(2, 2), &data) != 0) return 0;
+        listener_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int length = sizeof(address);
+        if (listener_ == INVALID_SOCKET || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            ::listen(listener_, 4) != 0 || ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+            return 0;
+        }
+        thread_ = std::thread([this] { Serve(); });
+        return ntohs(address.sin_port);
+    }
+    std::vector<std::string> Requests() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return requests_;
+    }
+
+private:
+    void Serve() {
+        while (!stop_) {
+            fd_set readable;
+            FD_ZERO(&readable);
+            FD_SET(listener_, &readable);
+            timeval wait{0, 50 * 1000};
+            if (::select(0, &readable, nullptr, nullptr, &wait) <= 0) continue;
+            SOCKET client = ::accept(listener_, nullptr, nullptr);
+            if (client == INVALID_SOCKET) continue;
+            std::string head;
+            char chunk[1024];
+            while (head.find("\r\n\r\n") == std::string::npos && head.size() < 16384) {
+                const int got = ::recv(client, chunk, sizeof(chunk), 0);
+                if (got <= 0) break;
+                head.append(chunk, static_cast<size_t>(got));
+            }
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                requests_.push_back(head.substr(0, head.find("\r\n")));
+            }
+            const std::string response = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " +
+                                         std::to_string(body_.size()) + "\r\nConnection: close\r\n\r\n" + body_;
+            ::send(client, response.data(), static_cast<int>(response.size()), 0);
+            ::shutdown(client, SD_SEND);
+            ::closesocket(client);
+        }
+    }
+
+    std::string body_;
+    SOCKET listener_ = INVALID_SOCKET;
+    std::thread thread_;
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;
+    std::vector<std::string> requests_;
+};
+
+std::string NarrowAscii(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+uint32_t FileCrc(const std::wstring& path) {
+    lark::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    std::string bytes;
+    char chunk[65536];
+    DWORD got = 0;
+    while (file && ::ReadFile(file.get(), chunk, sizeof(chunk), &got, nullptr) && got > 0) bytes.append(chunk, got);
+    tolvane::Crc32Table table;
+    tolvane::BuildCrc32Table(table);
+    return tolvane::ComputeCrc32(table, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+}
+
+// Lines of the browser stand-in's log (the prefix's WineBrowser Browsers entry appends to it).
+size_t BrowserOpens() {
+    const std::wstring log = test::Env(L"URL_LOG");
+    lark::UniqueFile file(::CreateFileW(test::UnixPathToWindows(log).c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (log.empty() || !file) return 0;
+    std::string text(::GetFileSize(file.get(), nullptr), '\0');
+    DWORD read = 0;
+    ::ReadFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &read, nullptr);
+    size_t lines = 0;
+    for (size_t i = 0; i < read; ++i) lines += text[i] == '\n';
+    return lines;
+}
+
+const wchar_t kProxyKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+
+// The real updater beside the real program: a matching checksum with a newer version listed gives
+// 100 and the notice; a damaged program whose user answers Yes gives 101 and the product page.
+TEST_F(LarkspurWithUpdater, RealTolvaneReachesThePage) {
+    const uint32_t crc = FileCrc(BinDir(L"LARKSPUR_BIN_DIR") + L"Larkspur.exe");
+    ASSERT_NE(crc, 0u);
+    struct Expect {
+        const wchar_t* folder;
+        std::string description;
+        bool notice;
+        bool page;
+    } const cases[] = {
+        {L"C:\\handoff-newer\\", "[VERSION]\r\nkey=v1.7\r\n[CRC]\r\nv1.7=7\r\nv1.6=" + std::to_string(crc) + "\r\n",
+         true, false},
+        {L"C:\\handoff-damaged\\", "[VERSION]\r\nkey=v1.6\r\n[CRC]\r\nv1.6=" + std::to_string(crc ^ 1) + "\r\n",
+         false, true},
+    };
+    for (const auto& e : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(e.folder)));
+        DescriptionServer server(e.description);
+        const unsigned short port = server.Start();
+        ASSERT_NE(port, 0);
+        for (const wchar_t* name : {L"http_proxy", L"HTTP_PROXY", L"no_proxy", L"NO_PROXY"}) {
+            ::SetEnvironmentVariableW(name, nullptr);
+        }
+        ASSERT_EQ(test::SetString(HKEY_CURRENT_USER, kProxyKey, L"ProxyServer", L"127.0.0.1:" + std::to_wstring(port)),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(test::SetDword(HKEY_CURRENT_USER, kProxyKey, L"ProxyEnable", 1), ERROR_SUCCESS);
+        const size_t opensBefore = BrowserOpens();
+        ASSERT_NO_FATAL_FAILURE(Start(e.folder, BinDir(L"LARKSPUR_BIN_DIR") + L"Tolvane.exe", {}));
+
+        if (e.page) {
+            HWND warning = FindTopLevel(L"警告");
+            ASSERT_NE(warning, nullptr);
+            EXPECT_EQ(remote::Text(about), kAboutPlain);
+            ::PostMessageW(warning, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
+            EXPECT_TRUE(test::PumpUntil([&] { return BrowserOpens() > opensBefore; }, 15000));
+        }
+        EXPECT_EQ(test::PumpUntil([&] { return remote::Text(about) == kAboutNotice; }, e.notice ? 15000 : 2000),
+                  e.notice);
+        EXPECT_EQ(BrowserOpens() - opensBefore, e.page ? 1u : 0u);
+        EXPECT_EQ(server.Requests(),
+                  std::vector<std::string>{"GET http://" + NarrowAscii(LARKSPUR_UPDATE_HOST) +
+                                           ":80/avtools/K00000031/update.ini HTTP/1.1"});
+
+        ::PostMessageW(main, WM_CLOSE, 0, 0);
+        EXPECT_EQ(ExitCode(), 0u);
+        ::CloseHandle(info.hProcess);
+        info = {};
+    }
+    ASSERT_EQ(test::SetString(HKEY_CURRENT_USER, kProxyKey, L"ProxyServer", L"127.0.0.1:9"), ERROR_SUCCESS);
 }
 
 }  // namespace
