@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <map>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "app/update_handoff.h"
 #include "core/fast_check_dialog.h"
 #include "framework/handles.h"
+#include "framework/process.h"
 #include "resource.h"
 #include "support/process_recorder.h"
 #include "support/scripted_prompts.h"
@@ -105,12 +107,36 @@ int WaitFor(const lark::UniqueHandle& process, DWORD timeoutMs) {
 
 // ---- page mode: runs inside the copied program ------------------------------------------------
 
+// Records the starts and keeps a handle of the updater's process, to see when it has ended.
+class WatchingRecorder : public test::ProcessRecorder {
+public:
+    WatchingRecorder() : ProcessRecorder(/*passThrough=*/true) {}
+    bool Start(const lark::process::StartRequest& request, lark::UniqueHandle& process) override {
+        const bool started = ProcessRecorder::Start(request, process);
+        HANDLE copy = nullptr;
+        if (started && process &&
+            ::DuplicateHandle(::GetCurrentProcess(), process.get(), ::GetCurrentProcess(), &copy, SYNCHRONIZE, FALSE, 0)) {
+            updater_.store(copy);
+        }
+        return started;
+    }
+    bool UpdaterEnded() const {
+        HANDLE updater = updater_.load();
+        return updater && ::WaitForSingleObject(updater, 0) == WAIT_OBJECT_0;
+    }
+    ~WatchingRecorder() override {
+        if (HANDLE updater = updater_.load()) ::CloseHandle(updater);
+    }
+
+private:
+    std::atomic<HANDLE> updater_{nullptr};
+};
+
 TEST(HandOffPage, Watch) {
     const std::wstring reportPath = test::Env(L"HANDOFF_REPORT");
     if (reportPath.empty()) GTEST_SKIP() << "runs only inside a copy started by the cases below";
-    const std::wstring updaterLog = test::Env(L"HANDOFF_LOG");
 
-    test::ProcessRecorder recorder(/*passThrough=*/true);
+    WatchingRecorder recorder;
     test::ScriptedPrompts prompts;
     test::PageHost host;
     CFastCheckDialog page;
@@ -118,8 +144,10 @@ TEST(HandOffPage, Watch) {
     HWND about = page.GetDlgItem(IDC_ABOUT);
     const std::wstring aboutAtStart = test::WindowText(about);
 
-    // Until the updater has run (or for a while when none starts), then for a few ticks more.
-    test::PumpUntil([&] { return !ReadWide(updaterLog).empty(); }, 3000);
+    // Until the updater has run (or for a while when there is none beside us), then a few ticks more.
+    const bool updaterBeside =
+        ::GetFileAttributesW((lark::process::ProgramDirectory() + L"Tolvane.exe").c_str()) != INVALID_FILE_ATTRIBUTES;
+    test::PumpUntil([&] { return recorder.UpdaterEnded(); }, updaterBeside ? 20000 : 1000);
     DWORD flagSeen = 0, noticeSeen = 0;
     int toggles = 0, lastPhase = page.AboutPhase();
     const DWORD start = ::GetTickCount();
