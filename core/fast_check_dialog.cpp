@@ -2,6 +2,8 @@
 
 #include "app/my_about_dlg.h"
 #include "app/update_handoff.h"
+#include "core/boot_sector.h"
+#include "core/safe_boot.h"
 #include "framework/handles.h"
 #include "resource.h"
 
@@ -46,8 +48,8 @@ const CFastCheckDialog::RowRoutines CFastCheckDialog::kRows[kRowCount] = {
     {nullptr, nullptr},  // file associations: no check in this build yet
     {nullptr, nullptr},  // image hijacks: no check in this build yet
     {&CFastCheckDialog::DetectPolicies, &CFastCheckDialog::RepairPolicies},
-    {nullptr, nullptr},  // master boot record: no check in this build yet
-    {nullptr, nullptr},  // Safe Mode: no check in this build yet
+    {&CFastCheckDialog::DetectBootRecord, &CFastCheckDialog::RepairBootRecord},
+    {&CFastCheckDialog::DetectSafeMode, &CFastCheckDialog::RepairSafeMode},
 };
 
 const lark::MessageEntry<CFastCheckDialog> CFastCheckDialog::kMessages[] = {
@@ -112,6 +114,25 @@ const wchar_t* CFastCheckDialog::RepairPolicies() {
     const bool repaired = DeletePolicyValue(L"DisableTaskmgr") == 1 && DeletePolicyValue(L"DisableRegistryTools") == 1;
     return repaired ? kRepaired : kRepairFailed;
 }
+
+CFastCheckDialog::Finding CFastCheckDialog::DetectBootRecord() {
+    m_bootRecordReset = false;
+    return CheckMasterBootRecord() == 1 ? Finding{kNoAnomaly, false} : Finding{L"未知MBR", true};
+}
+
+const wchar_t* CFastCheckDialog::RepairBootRecord() {
+    // A second reset would replace the backup of the sector as found by the sector already reset.
+    if (m_bootRecordReset) return kRepaired;
+    if (ResetMasterBootRecord() != 1) return kRepairFailed;
+    m_bootRecordReset = true;
+    return kRepaired;
+}
+
+CFastCheckDialog::Finding CFastCheckDialog::DetectSafeMode() {
+    return CheckSafeBoot() == 1 ? Finding{kNoAnomaly, false} : Finding{L"安全模式被破坏", true};
+}
+
+const wchar_t* CFastCheckDialog::RepairSafeMode() { return RestoreSafeBoot() == 1 ? kRepaired : kRepairFailed; }
 
 void CFastCheckDialog::OnAboutButton() {
     CMyAboutDlg about(this);

@@ -60,6 +60,10 @@ private:
 
     Finding DetectPolicies();
     const wchar_t* RepairPolicies();
+    Finding DetectBootRecord();
+    const wchar_t* RepairBootRecord();
+    Finding DetectSafeMode();
+    const wchar_t* RepairSafeMode();
 
     lark::CButton m_about;
     lark::CListCtrl m_list;
@@ -67,6 +71,9 @@ private:
     int m_aboutPhase = 0;
     // Column 1 of row 0 as it stood when Repair was pressed.
     std::wstring m_associationFinding;
+    // The boot sector was reset since the last detection of row 3: a further Repair leaves it (and
+    // its backup, which holds the sector as found) alone.
+    bool m_bootRecordReset = false;
 
     static const lark::MessageEntry<CFastCheckDialog> kMessages[];
 };

@@ -1,5 +1,196 @@
 #include "pages/other_dialog.h"
 
+#include <shlobj.h>
+
+#include <cwchar>
+
+#include "core/boot_sector.h"
+#include "core/fast_check_dialog.h"
+#include "core/safe_boot.h"
+#include "framework/handles.h"
+#include "framework/process.h"
+#include "framework/prompts.h"
 #include "resource.h"
 
+namespace {
+
+constexpr size_t kPathCapacity = 260;  // characters, terminator included
+
+constexpr const wchar_t kFolderOptions[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced\\Folder\\";
+const std::wstring kHideFileExtKey = std::wstring(kFolderOptions) + L"HideFileExt";
+const std::wstring kNoHiddenKey = std::wstring(kFolderOptions) + L"Hidden\\NOHIDDEN";
+const std::wstring kShowAllKey = std::wstring(kFolderOptions) + L"Hidden\\SHOWALL";
+constexpr const wchar_t kRestrictionsKey[] = L"Software\\Policies\\Microsoft\\Internet Explorer\\Restrictions";
+constexpr const wchar_t kExplorerPolicyKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
+
+constexpr const wchar_t kSelectAllText[] = L"全  选";
+constexpr const wchar_t kInvertText[] = L"反  选";
+constexpr const wchar_t kNotice[] = L"提示";
+
+// One REG_DWORD into an existing key, opened for this value alone. true when it was written.
+bool WriteDword(HKEY root, const wchar_t* path, const wchar_t* name, DWORD data) {
+    lark::UniqueRegKey key;
+    if (::RegOpenKeyExW(root, path, 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS) return false;
+    return ::RegSetValueExW(key.get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof(data)) ==
+           ERROR_SUCCESS;
+}
+
+bool IsDotEntry(const wchar_t* name) { return wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0; }
+
+}  // namespace
+
+int RepairFileExtensionOption() {
+    WriteDword(HKEY_LOCAL_MACHINE, kHideFileExtKey.c_str(), L"CheckedValue", 1);
+    return WriteDword(HKEY_LOCAL_MACHINE, kHideFileExtKey.c_str(), L"DefaultValue", 1) ? 1 : 0;
+}
+
+int RepairHiddenFilesOption() {
+    WriteDword(HKEY_LOCAL_MACHINE, kNoHiddenKey.c_str(), L"CheckedValue", 2);
+    WriteDword(HKEY_LOCAL_MACHINE, kNoHiddenKey.c_str(), L"DefaultValue", 2);
+    WriteDword(HKEY_LOCAL_MACHINE, kShowAllKey.c_str(), L"CheckedValue", 1);
+    return WriteDword(HKEY_LOCAL_MACHINE, kShowAllKey.c_str(), L"DefaultValue", 2) ? 1 : 0;
+}
+
+int EnableBrowserOptions() { return WriteDword(HKEY_CURRENT_USER, kRestrictionsKey, L"NoBrowserOptions", 0) ? 1 : 0; }
+
+int EnableTrayContextMenu() {
+    return WriteDword(HKEY_CURRENT_USER, kExplorerPolicyKey, L"NoTrayContextMenu", 0) ? 1 : 0;
+}
+
+std::wstring HiddenFolderPattern(const wchar_t* folder) {
+    if (!folder || !folder[0]) return {};  // never the root of the current drive by accident
+    std::wstring pattern = folder;
+    if (pattern.back() != L'\\') pattern += L'\\';
+    pattern += L"*.*";
+    if (pattern.size() >= kPathCapacity) return {};
+    return pattern;
+}
+
+int RestoreHiddenFolders(const wchar_t* folder) {
+    const std::wstring pattern = HiddenFolderPattern(folder);
+    if (pattern.empty()) return 0;
+    const std::wstring prefix = pattern.substr(0, pattern.size() - 3);  // the folder with its backslash
+
+    WIN32_FIND_DATAW entry{};
+    lark::UniqueFindHandle listing(::FindFirstFileW(pattern.c_str(), &entry));
+    if (!listing) return 0;
+    bool changed = false;
+    do {
+        entry.cFileName[MAX_PATH - 1] = L'\0';
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) || IsDotEntry(entry.cFileName)) continue;
+        const std::wstring path = prefix + entry.cFileName;
+        if (path.size() >= kPathCapacity) continue;
+        if (::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL)) changed = true;
+    } while (::FindNextFileW(listing.get(), &entry));
+    return changed ? 1 : 0;
+}
+
+const lark::MessageEntry<COtherDialog> COtherDialog::kMessages[] = {
+    lark::OnCommand(IDC_SELECT_ALL, &COtherDialog::OnSelectAll),
+    lark::OnCommand(IDC_FIX_REPAIR, &COtherDialog::OnRepair),
+    lark::OnCommand(IDC_FIX_HIDDEN_FOLDERS, &COtherDialog::OnHiddenFolders),
+};
+
 COtherDialog::COtherDialog() : CDialog(IDD_OTHER) {}
+
+void COtherDialog::DoDataExchange(lark::CDataExchange* pDX) {
+    CDialog::DoDataExchange(pDX);
+    lark::DDX_Control(pDX, IDC_FIX_HIDDEN_FOLDERS, m_hiddenFolders);
+    lark::DDX_Control(pDX, IDC_FIX_TASKMGR, m_taskmgr);
+    lark::DDX_Control(pDX, IDC_FIX_MBR, m_bootRecord);
+    lark::DDX_Control(pDX, IDC_FIX_HIDDEN_OPTION, m_hiddenOption);
+    lark::DDX_Control(pDX, IDC_FIX_IE_OPTIONS, m_browserOptions);
+    lark::DDX_Control(pDX, IDC_FIX_FILE_EXTENSIONS, m_fileExtensions);
+    lark::DDX_Control(pDX, IDC_FIX_REGEDIT, m_regedit);
+    lark::DDX_Control(pDX, IDC_FIX_TRAY_MENU, m_trayMenu);
+    lark::DDX_Control(pDX, IDC_FIX_IE_LINKS, m_browserLinks);
+    lark::DDX_Control(pDX, IDC_FIX_SAFEBOOT, m_safeBoot);
+    lark::DDX_Control(pDX, IDC_SELECT_ALL, m_selectAll);
+}
+
+bool COtherDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    return lark::DispatchTable(*this, kMessages, message, wParam, lParam, result);
+}
+
+BOOL COtherDialog::OnInitDialog() {
+    CDialog::OnInitDialog();
+    lark::CButton* group[kGroupSize] = {&m_taskmgr,  &m_safeBoot,     &m_trayMenu,       &m_regedit,
+                                        &m_browserLinks, &m_hiddenOption, &m_browserOptions, &m_fileExtensions};
+    for (int i = 0; i < kGroupSize; ++i) m_group[i] = group[i];
+    return TRUE;
+}
+
+void COtherDialog::OnSelectAll() {
+    if (m_selectAllState == 0) {
+        for (lark::CButton* box : m_group) box->SetCheck(BST_CHECKED);
+        m_selectAllState = 1;
+        m_selectAll.SetWindowText(kInvertText);
+    } else {
+        for (lark::CButton* box : m_group) box->SetCheck(Ticked(*box) ? BST_UNCHECKED : BST_CHECKED);
+        m_selectAllState = 0;
+        m_selectAll.SetWindowText(kSelectAllText);
+    }
+}
+
+void COtherDialog::OnRepair() {
+    bool done = false;
+    if (Ticked(m_regedit) || Ticked(m_taskmgr)) {
+        if (DeletePolicyValue(L"DisableTaskmgr") == 1) DeletePolicyValue(L"DisableRegistryTools");
+        done = true;
+    }
+    if (Ticked(m_safeBoot)) {
+        RestoreSafeBoot();
+        done = true;
+    }
+    if (Ticked(m_bootRecord)) {
+        const int answer = lark::prompts::Message(
+            m_hWnd, L"您选择了重置MBR，如果重置，在当前磁盘引导扇区安装的管理软件将会失效！", L"警告！", MB_YESNO);
+        if (answer == IDYES) {
+            ResetMasterBootRecord();
+            done = true;
+        }
+    }
+    if (Ticked(m_fileExtensions)) {
+        RepairFileExtensionOption();
+        done = true;
+    }
+    if (Ticked(m_hiddenOption)) {
+        RepairHiddenFilesOption();
+        done = true;
+    }
+    if (Ticked(m_browserOptions)) {
+        EnableBrowserOptions();
+        done = true;
+    }
+    if (Ticked(m_browserLinks)) {
+        StartLibraryRegistration(L"/s actxprxy.dll");
+        StartLibraryRegistration(L"/s shdocvw.dll");
+        done = true;
+    }
+    if (Ticked(m_trayMenu)) {
+        EnableTrayContextMenu();
+        done = true;
+    }
+    if (done) lark::prompts::Message(m_hWnd, L"修复完成，请重启计算机", kNotice, MB_OK);
+}
+
+// regsvr32 by its full path in the system folder, never through the search path; hidden, not
+// waited for, its outcome not looked at.
+void COtherDialog::StartLibraryRegistration(const wchar_t* parameters) {
+    const std::wstring system = lark::process::SystemDirectory();
+    if (system.empty()) return;
+    lark::process::ShellRequest request;
+    request.verb = L"open";
+    request.file = system + L"\\regsvr32.exe";
+    request.parameters = parameters;
+    request.showCommand = SW_HIDE;
+    lark::process::Shell(request);
+}
+
+void COtherDialog::OnHiddenFolders() {
+    if (!Ticked(m_hiddenFolders)) return;
+    std::wstring folder;
+    if (!lark::prompts::BrowseFolder(m_hWnd, L"选择隐藏文件所在位置", BIF_RETURNONLYFSDIRS, folder)) return;
+    const int restored = RestoreHiddenFolders(folder.c_str());
+    lark::prompts::Message(m_hWnd, restored == 1 ? L"恢复完成" : L"恢复失败或没有隐藏文件夹", kNotice, MB_OK);
+}

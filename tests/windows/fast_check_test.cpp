@@ -1,15 +1,19 @@
-// The fast-check page with the real list under Wine: the initial list, the policy row end to end,
-// the rules of Repair, and the update notice on the About button.
+// The fast-check page with the real list under Wine: the initial list, the policy, boot-record and
+// Safe Mode rows end to end, the rules of Repair, and the update notice on the About button.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "core/boot_sector.h"
 #include "core/fast_check_dialog.h"
 #include "resource.h"
+#include "support/memory_disk.h"
+#include "support/import_patch.h"
 #include "support/registry.h"
 #include "support/scripted_prompts.h"
 #include "support/ui.h"
@@ -18,6 +22,9 @@ namespace {
 
 const std::wstring kPolicyKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
 constexpr int kPolicyRow = CFastCheckDialog::kPolicyRow;
+constexpr int kBootRow = CFastCheckDialog::kBootRecordRow;
+constexpr int kSafeModeRow = CFastCheckDialog::kSafeModeRow;
+const std::wstring kSafeBootKey = L"SYSTEM\\CurrentControlSet\\Control\\SafeBoot";
 
 class FastCheckPage : public ::testing::Test {
 protected:
@@ -36,6 +43,8 @@ protected:
     }
 
     test::ScopedKeys keys{HKEY_CURRENT_USER, {kPolicyKey}};
+    test::ScopedKeys safeBootKeys{HKEY_LOCAL_MACHINE, {kSafeBootKey}};
+    test::MemoryDisk disk;  // the boot-record row never reaches a real disk
     test::ScriptedPrompts prompts;
     test::PageHost host;
     CFastCheckDialog page;
@@ -175,24 +184,25 @@ TEST_F(FastCheckPage, UntickedRowKeepsItsTextsAndMarkOnTheNextDetect) {
     EXPECT_EQ(List().GetItemData(kPolicyRow), 1u);
 }
 
-// Wine's registry has no access control, so a refused delete cannot be staged; the same failure
-// path is taken when the policy key cannot be opened at repair time: HKEY_CURRENT_USER is pointed
-// at an empty key for the repair and put back afterwards.
-TEST_F(FastCheckPage, FailedTaskmgrDeleteLeavesRegistryToolsAndReportsFailure) {
+// Wine's registry has no access control, so the refusal is staged by standing in for
+// RegDeleteValueW: it refuses "DisableTaskmgr" and records every name it is asked to delete.
+std::vector<std::wstring> g_deleteRequests;
+LONG WINAPI RefuseTaskmgrDelete(HKEY, LPCWSTR name) {
+    g_deleteRequests.push_back(name ? name : L"");
+    return ERROR_ACCESS_DENIED;
+}
+
+TEST_F(FastCheckPage, RefusedTaskmgrDeleteLeavesRegistryToolsAndReportsFailure) {
     TickOnly(kPolicyRow);
     DisableBoth();
     Click(IDC_DETECT);
-    const std::wstring scratch = L"Software\\LarkspurTests\\EmptyUser";
-    test::ScopedKeys scratchKeys(HKEY_CURRENT_USER, {L"Software\\LarkspurTests"});
-    HKEY empty = nullptr;
-    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, scratch.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &empty,
-                                nullptr),
-              ERROR_SUCCESS);
-    ASSERT_EQ(::RegOverridePredefKey(HKEY_CURRENT_USER, empty), ERROR_SUCCESS);
-    EXPECT_EQ(DeletePolicyValue(L"DisableTaskmgr"), 0);
-    Click(IDC_REPAIR);
-    ASSERT_EQ(::RegOverridePredefKey(HKEY_CURRENT_USER, nullptr), ERROR_SUCCESS);
-    ::RegCloseKey(empty);
+    g_deleteRequests.clear();
+    {
+        test::ImportPatch refuse("advapi32.dll", "RegDeleteValueW", reinterpret_cast<void*>(&RefuseTaskmgrDelete));
+        ASSERT_TRUE(refuse.installed());
+        Click(IDC_REPAIR);
+    }
+    EXPECT_EQ(g_deleteRequests, std::vector<std::wstring>{L"DisableTaskmgr"});
     EXPECT_EQ(Text(kPolicyRow, 2), L"修复失败");
     EXPECT_TRUE(HasValue(L"DisableTaskmgr"));
     EXPECT_TRUE(HasValue(L"DisableRegistryTools"));
@@ -203,6 +213,99 @@ TEST_F(FastCheckPage, DeleteOfAnAbsentValueSucceeds) {
     EXPECT_EQ(DeletePolicyValue(L"DisableTaskmgr"), 1);
     test::DeleteTree(HKEY_CURRENT_USER, kPolicyKey);
     EXPECT_EQ(DeletePolicyValue(L"DisableTaskmgr"), 0);  // no key: failure
+}
+
+// An unknown boot code: a sector of noise with a partition table.
+std::vector<unsigned char> UnknownSector() {
+    std::vector<unsigned char> sector(512);
+    for (size_t i = 0; i < sector.size(); ++i) sector[i] = static_cast<unsigned char>(i * 37 + 11);
+    sector[510] = 0x55;
+    sector[511] = 0xAA;
+    return sector;
+}
+
+TEST_F(FastCheckPage, BootRecordRowFindsAnUnknownCodeAndResetsItOncePerDetection) {
+    test::ScopedCurrentDirectory folder(L"fastcheck-mbr");
+    const std::vector<unsigned char> found = UnknownSector();
+    disk.sector = found;
+    TickOnly(kBootRow);
+    Click(IDC_DETECT);
+    EXPECT_EQ(Text(kBootRow, 1), L"未知MBR");
+    EXPECT_EQ(List().GetItemData(kBootRow), 1u);
+
+    Click(IDC_REPAIR);
+    EXPECT_EQ(Text(kBootRow, 2), L"修复完成");
+    EXPECT_EQ(disk.Writes(), 1);
+    EXPECT_EQ(folder.Read(L"MBR.Bak"), found);
+    const auto code = StandardBootCode();
+    EXPECT_TRUE(std::equal(code.begin(), code.end(), disk.sector.begin()));
+
+    // The mark stays, but the sector is not reset again: the backup keeps the sector as found.
+    Click(IDC_REPAIR);
+    EXPECT_EQ(Text(kBootRow, 2), L"修复完成");
+    EXPECT_EQ(disk.Writes(), 1);
+    EXPECT_EQ(folder.Read(L"MBR.Bak"), found);
+
+    Click(IDC_DETECT);
+    EXPECT_EQ(Text(kBootRow, 1), L"未发现异常");
+    EXPECT_EQ(Text(kBootRow, 2), L"");
+    EXPECT_EQ(List().GetItemData(kBootRow), 0u);
+}
+
+TEST_F(FastCheckPage, BootRecordRowReportsAFailedResetAndTriesAgainOnTheNextRepair) {
+    test::ScopedCurrentDirectory folder(L"fastcheck-mbr");
+    disk.sector = UnknownSector();
+    TickOnly(kBootRow);
+    Click(IDC_DETECT);
+    disk.failWrite = true;
+    Click(IDC_REPAIR);
+    EXPECT_EQ(Text(kBootRow, 2), L"修复失败");
+    disk.failWrite = false;
+    Click(IDC_REPAIR);
+    EXPECT_EQ(Text(kBootRow, 2), L"修复完成");
+    EXPECT_EQ(disk.Writes(), 1);
+}
+
+TEST_F(FastCheckPage, UnreadableBootSectorIsNoAnomaly) {
+    disk.failRead = true;
+    TickOnly(kBootRow);
+    Click(IDC_DETECT);
+    EXPECT_EQ(Text(kBootRow, 1), L"未发现异常");
+    EXPECT_EQ(List().GetItemData(kBootRow), 0u);
+}
+
+TEST_F(FastCheckPage, SafeModeRowFindsAnEmptiedListAndRestoresTheHive) {
+    ASSERT_EQ(test::SetString(HKEY_LOCAL_MACHINE, kSafeBootKey + L"\\Network\\NetBT", nullptr, L"Service"),
+              ERROR_SUCCESS);
+    ASSERT_EQ(test::CreateKey(HKEY_LOCAL_MACHINE, kSafeBootKey + L"\\Minimal"), ERROR_SUCCESS);
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    const std::wstring hiveFile = std::wstring(temp) + L"SafeBoot";
+    ::DeleteFileW(hiveFile.c_str());
+
+    TickOnly(kSafeModeRow);
+    Click(IDC_DETECT);
+    EXPECT_EQ(Text(kSafeModeRow, 1), L"安全模式被破坏");
+    EXPECT_EQ(List().GetItemData(kSafeModeRow), 1u);
+    Click(IDC_REPAIR);
+    EXPECT_EQ(Text(kSafeModeRow, 2), L"修复完成");
+    // Wine's restore does nothing; the hive for Windows 7 was written for it.
+    WIN32_FILE_ATTRIBUTE_DATA info{};
+    ASSERT_TRUE(::GetFileAttributesExW(hiveFile.c_str(), GetFileExInfoStandard, &info));
+    EXPECT_EQ(info.nFileSizeLow, 36864u);
+
+    // A hive file that cannot be written: the repair fails.
+    ::DeleteFileW(hiveFile.c_str());
+    ASSERT_TRUE(::CreateDirectoryW(hiveFile.c_str(), nullptr));
+    Click(IDC_REPAIR);
+    ::RemoveDirectoryW(hiveFile.c_str());
+    EXPECT_EQ(Text(kSafeModeRow, 2), L"修复失败");
+
+    ASSERT_EQ(test::SetString(HKEY_LOCAL_MACHINE, kSafeBootKey + L"\\Minimal\\Base", nullptr, L"Driver Group"),
+              ERROR_SUCCESS);
+    Click(IDC_DETECT);
+    EXPECT_EQ(Text(kSafeModeRow, 1), L"未发现异常");
+    EXPECT_EQ(List().GetItemData(kSafeModeRow), 0u);
 }
 
 TEST_F(FastCheckPage, AboutButtonOpensTheAboutBox) {
