@@ -1,6 +1,7 @@
 #include "core/fast_check_dialog.h"
 
 #include "app/my_about_dlg.h"
+#include "app/update_handoff.h"
 #include "core/boot_sector.h"
 #include "core/safe_boot.h"
 #include "framework/handles.h"
@@ -74,6 +75,8 @@ bool CFastCheckDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam,
 
 BOOL CFastCheckDialog::OnInitDialog() {
     CDialog::OnInitDialog();
+
+    if (HANDLE thread = ::CreateThread(nullptr, 0, &UpdateHandOffThread, this, 0, nullptr)) ::CloseHandle(thread);
 
     m_list.SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);  // 0x25
     m_list.InsertColumn(0, L"检测项目", LVCFMT_LEFT, 200);

@@ -2,18 +2,18 @@
 
 #include <shellapi.h>
 
+#include <atomic>
 #include <vector>
 
 namespace lark::process {
 
 namespace {
-Starter* g_starter = nullptr;
+// Read from the update hand-off thread as well.
+std::atomic<Starter*> g_starter{nullptr};
 }
 
 Starter* SetStarter(Starter* starter) {
-    Starter* previous = g_starter;
-    g_starter = starter;
-    return previous;
+    return g_starter.exchange(starter);
 }
 
 bool RealStart(const StartRequest& request, UniqueHandle& process) {
@@ -44,11 +44,13 @@ INT_PTR RealShell(const ShellRequest& request) {
 }
 
 bool Start(const StartRequest& request, UniqueHandle& process) {
-    return g_starter ? g_starter->Start(request, process) : RealStart(request, process);
+    Starter* starter = g_starter.load();
+    return starter ? starter->Start(request, process) : RealStart(request, process);
 }
 
 INT_PTR Shell(const ShellRequest& request) {
-    return g_starter ? g_starter->Shell(request) : RealShell(request);
+    Starter* starter = g_starter.load();
+    return starter ? starter->Shell(request) : RealShell(request);
 }
 
 std::wstring WindowsDirectory() {

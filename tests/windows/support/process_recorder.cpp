@@ -6,15 +6,31 @@ ProcessRecorder::ProcessRecorder(bool pass) : passThrough(pass), previous_(lark:
 ProcessRecorder::~ProcessRecorder() { lark::process::SetStarter(previous_); }
 
 bool ProcessRecorder::Start(const lark::process::StartRequest& request, lark::UniqueHandle& process) {
-    starts.push_back(request);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        starts.push_back(request);
+    }
     if (passThrough) return lark::process::RealStart(request, process);
     if (!startSucceeds) ::SetLastError(ERROR_FILE_NOT_FOUND);
     return startSucceeds;
 }
 
 INT_PTR ProcessRecorder::Shell(const lark::process::ShellRequest& request) {
-    shellCalls.push_back(request);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        shellCalls.push_back(request);
+    }
     return passThrough ? lark::process::RealShell(request) : shellResult;
+}
+
+std::vector<lark::process::StartRequest> ProcessRecorder::Starts() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return starts;
+}
+
+std::vector<lark::process::ShellRequest> ProcessRecorder::ShellCalls() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return shellCalls;
 }
 
 }  // namespace test

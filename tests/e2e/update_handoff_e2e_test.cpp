@@ -1,0 +1,254 @@
+// The real Larkspur.exe with an updater beside it: a stand-in that asks a question (the program
+// stays usable while it waits), and the real Tolvane.exe against a description server on
+// 127.0.0.1 that the prefix's proxy setting points to.
+#include <gtest/gtest.h>
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "framework/handles.h"
+#include "remote_ui.h"
+#include "support/registry.h"
+#include "support/ui.h"
+#include "updater/crc32.h"
+
+namespace {
+
+const std::wstring kAboutPlain = L"关  于";
+const std::wstring kAboutNotice = L"\u3000关\u3000于\u3000";
+
+std::wstring BinDir(const wchar_t* variable) { return test::UnixPathToWindows(test::Env(variable)) + L"\\"; }
+
+// Larkspur.exe copied into a folder of its own with the given program as Tolvane.exe beside it,
+// started with extra environment variables (inherited by the updater).
+class LarkspurWithUpdater : public ::testing::Test {
+protected:
+    void Start(const std::wstring& folder, const std::wstring& updater,
+               const std::vector<std::pair<std::wstring, std::wstring>>& environment) {
+        ::CreateDirectoryW(folder.c_str(), nullptr);
+        ASSERT_TRUE(::CopyFileW((BinDir(L"LARKSPUR_BIN_DIR") + L"Larkspur.exe").c_str(),
+                                (folder + L"Larkspur.exe").c_str(), FALSE));
+        ASSERT_TRUE(::CopyFileW(updater.c_str(), (folder + L"Tolvane.exe").c_str(), FALSE));
+        for (const auto& [name, value] : environment) ::SetEnvironmentVariableW(name.c_str(), value.c_str());
+        std::wstring commandLine = L"\"" + folder + L"Larkspur.exe\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        const BOOL started = ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                              nullptr, &startup, &info);
+        for (const auto& entry : environment) ::SetEnvironmentVariableW(entry.first.c_str(), nullptr);
+        ASSERT_TRUE(started);
+        ::CloseHandle(info.hThread);
+        HWND notice = remote::WaitForWindow(info.dwProcessId,
+                                            [](HWND w) { return remote::HasChildWithText(w, L"说  明"); }, 30000);
+        ASSERT_NE(notice, nullptr);
+        ::PostMessageW(notice, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        main = remote::WaitForWindow(info.dwProcessId, [](HWND w) { return remote::Text(w) == L"Larkspur"; }, 30000);
+        ASSERT_NE(main, nullptr);
+        about = remote::FindChildWithText(main, kAboutPlain);
+        ASSERT_NE(about, nullptr);
+    }
+    void TearDown() override {
+        if (!info.hProcess) return;
+        if (::WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT) ::TerminateProcess(info.hProcess, 1);
+        ::CloseHandle(info.hProcess);
+    }
+    DWORD ExitCode(DWORD timeoutMs = 20000) {
+        if (::WaitForSingleObject(info.hProcess, timeoutMs) != WAIT_OBJECT_0) return 0xFFFFFFFF;
+        DWORD code = 0xFFFFFFFF;
+        ::GetExitCodeProcess(info.hProcess, &code);
+        return code;
+    }
+    // The updater's window: a top-level window of some other process with this caption.
+    static HWND FindTopLevel(const std::wstring& caption) {
+        HWND found = nullptr;
+        test::PumpUntil([&] { return (found = ::FindWindowW(nullptr, caption.c_str())) != nullptr; }, 30000);
+        return found;
+    }
+
+    PROCESS_INFORMATION info{};
+    HWND main = nullptr;
+    HWND about = nullptr;
+};
+
+TEST_F(LarkspurWithUpdater, StaysUsableWhileTheUpdaterAsks) {
+    const std::wstring question = L"stand-in question";
+    ASSERT_NO_FATAL_FAILURE(Start(L"C:\\handoff-asks\\", BinDir(L"LARKSPUR_TEST_BIN_DIR") + L"update_standin.exe",
+                                  {{L"HANDOFF_EXIT", L"100"}, {L"HANDOFF_ASK", question}}));
+    HWND asking = FindTopLevel(question);
+    ASSERT_NE(asking, nullptr);
+
+    // While the updater waits on its answer the main window and the page answer at once.
+    for (int i = 0; i < 3; ++i) {
+        DWORD_PTR result = 0;
+        EXPECT_NE(::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &result), 0);
+        EXPECT_NE(::SendMessageTimeoutW(about, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &result), 0);
+        test::PumpMessages(100);
+    }
+    EXPECT_TRUE(::IsWindow(asking));
+    EXPECT_EQ(remote::Text(about), kAboutPlain);
+
+    // The answer ends the updater with 100: the About button starts its notice.
+    ::PostMessageW(asking, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
+    EXPECT_TRUE(test::PumpUntil([&] { return remote::Text(about) == kAboutNotice; }, 10000));
+
+    ::PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitCode(), 0u);
+}
+
+// Answers every HTTP request with one description file and records the request lines.
+class DescriptionServer {
+public:
+    explicit DescriptionServer(std::string body) : body_(std::move(body)) {}
+    ~DescriptionServer() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+        if (listener_ != INVALID_SOCKET) ::closesocket(listener_);
+        ::WSACleanup();
+    }
+    // The port on 127.0.0.1, 0 when the server could not start.
+    unsigned short Start() {
+        WSADATA data{};
+        if (::WSAStartup(MAKEWORD(2, 2), &data) != 0) return 0;
+        listener_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int length = sizeof(address);
+        if (listener_ == INVALID_SOCKET || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            ::listen(listener_, 4) != 0 || ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+            return 0;
+        }
+        thread_ = std::thread([this] { Serve(); });
+        return ntohs(address.sin_port);
+    }
+    std::vector<std::string> Requests() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return requests_;
+    }
+
+private:
+    void Serve() {
+        while (!stop_) {
+            fd_set readable;
+            FD_ZERO(&readable);
+            FD_SET(listener_, &readable);
+            timeval wait{0, 50 * 1000};
+            if (::select(0, &readable, nullptr, nullptr, &wait) <= 0) continue;
+            SOCKET client = ::accept(listener_, nullptr, nullptr);
+            if (client == INVALID_SOCKET) continue;
+            std::string head;
+            char chunk[1024];
+            while (head.find("\r\n\r\n") == std::string::npos && head.size() < 16384) {
+                const int got = ::recv(client, chunk, sizeof(chunk), 0);
+                if (got <= 0) break;
+                head.append(chunk, static_cast<size_t>(got));
+            }
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                requests_.push_back(head.substr(0, head.find("\r\n")));
+            }
+            const std::string response = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " +
+                                         std::to_string(body_.size()) + "\r\nConnection: close\r\n\r\n" + body_;
+            ::send(client, response.data(), static_cast<int>(response.size()), 0);
+            ::shutdown(client, SD_SEND);
+            ::closesocket(client);
+        }
+    }
+
+    std::string body_;
+    SOCKET listener_ = INVALID_SOCKET;
+    std::thread thread_;
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;
+    std::vector<std::string> requests_;
+};
+
+std::string NarrowAscii(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+uint32_t FileCrc(const std::wstring& path) {
+    lark::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    std::string bytes;
+    char chunk[65536];
+    DWORD got = 0;
+    while (file && ::ReadFile(file.get(), chunk, sizeof(chunk), &got, nullptr) && got > 0) bytes.append(chunk, got);
+    tolvane::Crc32Table table;
+    tolvane::BuildCrc32Table(table);
+    return tolvane::ComputeCrc32(table, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+}
+
+// Lines of the browser stand-in's log (the prefix's WineBrowser Browsers entry appends to it).
+size_t BrowserOpens() {
+    const std::wstring log = test::Env(L"URL_LOG");
+    lark::UniqueFile file(::CreateFileW(test::UnixPathToWindows(log).c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (log.empty() || !file) return 0;
+    std::string text(::GetFileSize(file.get(), nullptr), '\0');
+    DWORD read = 0;
+    ::ReadFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &read, nullptr);
+    size_t lines = 0;
+    for (size_t i = 0; i < read; ++i) lines += text[i] == '\n';
+    return lines;
+}
+
+const wchar_t kProxyKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+
+// The real updater beside the real program: a matching checksum with a newer version listed gives
+// 100 and the notice; a damaged program whose user answers Yes gives 101 and the product page.
+TEST_F(LarkspurWithUpdater, RealTolvaneReachesThePage) {
+    const uint32_t crc = FileCrc(BinDir(L"LARKSPUR_BIN_DIR") + L"Larkspur.exe");
+    ASSERT_NE(crc, 0u);
+    struct Expect {
+        const wchar_t* folder;
+        std::string description;
+        bool notice;
+        bool page;
+    } const cases[] = {
+        {L"C:\\handoff-newer\\", "[VERSION]\r\nkey=v1.7\r\n[CRC]\r\nv1.7=7\r\nv1.6=" + std::to_string(crc) + "\r\n",
+         true, false},
+        {L"C:\\handoff-damaged\\", "[VERSION]\r\nkey=v1.6\r\n[CRC]\r\nv1.6=" + std::to_string(crc ^ 1) + "\r\n",
+         false, true},
+    };
+    for (const auto& e : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(e.folder)));
+        DescriptionServer server(e.description);
+        const unsigned short port = server.Start();
+        ASSERT_NE(port, 0);
+        for (const wchar_t* name : {L"http_proxy", L"HTTP_PROXY", L"no_proxy", L"NO_PROXY"}) {
+            ::SetEnvironmentVariableW(name, nullptr);
+        }
+        ASSERT_EQ(test::SetString(HKEY_CURRENT_USER, kProxyKey, L"ProxyServer", L"127.0.0.1:" + std::to_wstring(port)),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(test::SetDword(HKEY_CURRENT_USER, kProxyKey, L"ProxyEnable", 1), ERROR_SUCCESS);
+        const size_t opensBefore = BrowserOpens();
+        ASSERT_NO_FATAL_FAILURE(Start(e.folder, BinDir(L"LARKSPUR_BIN_DIR") + L"Tolvane.exe", {}));
+
+        if (e.page) {
+            HWND warning = FindTopLevel(L"警告");
+            ASSERT_NE(warning, nullptr);
+            EXPECT_EQ(remote::Text(about), kAboutPlain);
+            ::PostMessageW(warning, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
+            EXPECT_TRUE(test::PumpUntil([&] { return BrowserOpens() > opensBefore; }, 15000));
+        }
+        EXPECT_EQ(test::PumpUntil([&] { return remote::Text(about) == kAboutNotice; }, e.notice ? 15000 : 2000),
+                  e.notice);
+        EXPECT_EQ(BrowserOpens() - opensBefore, e.page ? 1u : 0u);
+        EXPECT_EQ(server.Requests(),
+                  std::vector<std::string>{"GET http://" + NarrowAscii(LARKSPUR_UPDATE_HOST) +
+                                           ":80/avtools/K00000031/update.ini HTTP/1.1"});
+
+        ::PostMessageW(main, WM_CLOSE, 0, 0);
+        EXPECT_EQ(ExitCode(), 0u);
+        ::CloseHandle(info.hProcess);
+        info = {};
+    }
+    ASSERT_EQ(test::SetString(HKEY_CURRENT_USER, kProxyKey, L"ProxyServer", L"127.0.0.1:9"), ERROR_SUCCESS);
+}
+
+}  // namespace
