@@ -27,6 +27,14 @@ void Say(const std::wstring& line) {
     std::fflush(stdout);
 }
 
+// The page the tab control shows now.
+HWND VisiblePage(HWND tab) {
+    for (HWND child = ::GetWindow(tab, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (::IsWindowVisible(child) && remote::ClassOf(child) == L"#32770") return child;
+    }
+    return nullptr;
+}
+
 void PrintFastCheck(HANDLE process, HWND list, const wchar_t* heading) {
     remote::RemoteList rows(process, list);
     Say(heading);
@@ -108,6 +116,20 @@ int wmain(int argc, wchar_t** argv) {
     ::Sleep(pause);
     PrintFastCheck(info.hProcess, list, L"after a second Detect:");
     remote::SaveWindowBitmap(main, out + L"13-fastcheck-checked-again.bmp");
+
+    // The list pages show repairs made elsewhere at their next refresh.
+    const struct {
+        int tab;
+        int refreshCommand;
+        const wchar_t* shot;
+    } refreshed[] = {{1, 32801, L"14-associations-after-repair.bmp"}, {2, 32773, L"15-hijacks-after-repair.bmp"}};
+    for (const auto& page : refreshed) {
+        ::SendMessageW(tab, TCM_SETCURFOCUS, page.tab, 0);
+        ::Sleep(pause);
+        ::SendMessageW(VisiblePage(tab), WM_COMMAND, MAKEWPARAM(page.refreshCommand, 0), 0);
+        ::Sleep(pause);
+        remote::SaveWindowBitmap(main, out + page.shot);
+    }
 
     ::PostMessageW(main, WM_CLOSE, 0, 0);
     const bool ended = ::WaitForSingleObject(info.hProcess, 15000) == WAIT_OBJECT_0;
