@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "framework/handles.h"
+#include "description_server.h"
 #include "remote_ui.h"
 #include "support/registry.h"
 #include "support/ui.h"
@@ -102,74 +103,6 @@ TEST_F(LarkspurWithUpdater, StaysUsableWhileTheUpdaterAsks) {
     EXPECT_EQ(ExitCode(), 0u);
 }
 
-// Answers every HTTP request with one description file and records the request lines.
-class DescriptionServer {
-public:
-    explicit DescriptionServer(std::string body) : body_(std::move(body)) {}
-    ~DescriptionServer() {
-        stop_ = true;
-        if (thread_.joinable()) thread_.join();
-        if (listener_ != INVALID_SOCKET) ::closesocket(listener_);
-        ::WSACleanup();
-    }
-    // The port on 127.0.0.1, 0 when the server could not start.
-    unsigned short Start() {
-        WSADATA data{};
-        if (::WSAStartup(MAKEWORD(2, 2), &data) != 0) return 0;
-        listener_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        int length = sizeof(address);
-        if (listener_ == INVALID_SOCKET || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-            ::listen(listener_, 4) != 0 || ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-            return 0;
-        }
-        thread_ = std::thread([this] { Serve(); });
-        return ntohs(address.sin_port);
-    }
-    std::vector<std::string> Requests() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return requests_;
-    }
-
-private:
-    void Serve() {
-        while (!stop_) {
-            fd_set readable;
-            FD_ZERO(&readable);
-            FD_SET(listener_, &readable);
-            timeval wait{0, 50 * 1000};
-            if (::select(0, &readable, nullptr, nullptr, &wait) <= 0) continue;
-            SOCKET client = ::accept(listener_, nullptr, nullptr);
-            if (client == INVALID_SOCKET) continue;
-            std::string head;
-            char chunk[1024];
-            while (head.find("\r\n\r\n") == std::string::npos && head.size() < 16384) {
-                const int got = ::recv(client, chunk, sizeof(chunk), 0);
-                if (got <= 0) break;
-                head.append(chunk, static_cast<size_t>(got));
-            }
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                requests_.push_back(head.substr(0, head.find("\r\n")));
-            }
-            const std::string response = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " +
-                                         std::to_string(body_.size()) + "\r\nConnection: close\r\n\r\n" + body_;
-            ::send(client, response.data(), static_cast<int>(response.size()), 0);
-            ::shutdown(client, SD_SEND);
-            ::closesocket(client);
-        }
-    }
-
-    std::string body_;
-    SOCKET listener_ = INVALID_SOCKET;
-    std::thread thread_;
-    std::atomic<bool> stop_{false};
-    std::mutex mutex_;
-    std::vector<std::string> requests_;
-};
-
 std::string NarrowAscii(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 uint32_t FileCrc(const std::wstring& path) {
@@ -217,9 +150,10 @@ TEST_F(LarkspurWithUpdater, RealTolvaneReachesThePage) {
     };
     for (const auto& e : cases) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(e.folder)));
-        DescriptionServer server(e.description);
-        const unsigned short port = server.Start();
-        ASSERT_NE(port, 0);
+        test::DescriptionServer server;
+        ASSERT_TRUE(server.Start());
+        server.Reply(200, e.description);
+        const unsigned short port = server.port();
         for (const wchar_t* name : {L"http_proxy", L"HTTP_PROXY", L"no_proxy", L"NO_PROXY"}) {
             ::SetEnvironmentVariableW(name, nullptr);
         }
@@ -241,7 +175,7 @@ TEST_F(LarkspurWithUpdater, RealTolvaneReachesThePage) {
         EXPECT_EQ(BrowserOpens() - opensBefore, e.page ? 1u : 0u);
         EXPECT_EQ(server.Requests(),
                   std::vector<std::string>{"GET http://" + NarrowAscii(LARKSPUR_UPDATE_HOST) +
-                                           ":80/avtools/K00000031/update.ini HTTP/1.1"});
+                                           ":80/avtools/K00000031/update.ini"});
 
         ::PostMessageW(main, WM_CLOSE, 0, 0);
         EXPECT_EQ(ExitCode(), 0u);
