@@ -1,5 +1,7 @@
 #include "pages/image_hijack_dialog.h"
 
+#include <cwchar>
+
 #include <shlwapi.h>
 #include <winternl.h>
 
@@ -69,12 +71,17 @@ LONG DeleteTree(HKEY root, const std::wstring& path) {
     const LONG opened = ::RegOpenKeyExW(root, path.c_str(), REG_OPTION_OPEN_LINK, KEY_READ | DELETE, key.put());
     if (opened == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
     if (opened != ERROR_SUCCESS) return opened;
+    std::wstring previous;
     for (;;) {
         wchar_t name[kNameSize] = {};
         DWORD nameLength = kNameSize;
         if (::RegEnumKeyExW(key.get(), 0, name, &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
             break;
         }
+        // A name with a NUL inside cannot be opened by its path, and a child that is still first after
+        // its deletion "succeeded" would be tried for ever: both leave the key in place.
+        if (std::wcslen(name) != nameLength || previous == name) break;
+        previous = name;
         std::wstring child = path;
         if (child.empty() || child.back() != L'\\') child += L'\\';
         child += name;

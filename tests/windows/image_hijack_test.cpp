@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <winternl.h>
 
 #include <string>
 #include <vector>
@@ -179,6 +180,31 @@ TEST_F(ImageHijacks, DeleteRefusesAnEmptyPathInsteadOfEmptyingTheRoot) {
     EXPECT_EQ(DeleteRegistryTree(options, nullptr), ERROR_INVALID_PARAMETER);
     ::RegCloseKey(options);
     EXPECT_TRUE(EntryExists(L"avp.exe"));
+}
+
+// A subkey whose name holds a NUL can be enumerated but not opened by its path: the delete
+// must give up on it (an error, the key stays) instead of enumerating it for ever.
+TEST_F(ImageHijacks, DeleteGivesUpOnASubkeyWhoseNameHoldsANul) {
+    const std::wstring tree = kScratch + L"\\Nul";
+    ASSERT_EQ(test::SetString(HKEY_LOCAL_MACHINE, tree, L"Debugger", L"x"), ERROR_SUCCESS);
+    HKEY parent = nullptr;
+    ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, tree.c_str(), 0, KEY_ALL_ACCESS, &parent), ERROR_SUCCESS);
+    using NtCreateKeyFn = LONG(NTAPI*)(HANDLE*, ACCESS_MASK, OBJECT_ATTRIBUTES*, ULONG, UNICODE_STRING*, ULONG, ULONG*);
+    auto ntCreateKey = reinterpret_cast<NtCreateKeyFn>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtCreateKey"));
+    ASSERT_NE(ntCreateKey, nullptr);
+    wchar_t name[] = {L'a', L'\0', L'b'};
+    UNICODE_STRING text{sizeof(name), sizeof(name), name};
+    OBJECT_ATTRIBUTES attributes{};
+    attributes.Length = sizeof(attributes);
+    attributes.RootDirectory = parent;
+    attributes.ObjectName = &text;
+    HANDLE child = nullptr;
+    ASSERT_EQ(ntCreateKey(&child, KEY_ALL_ACCESS, &attributes, 0, nullptr, 0, nullptr), 0);
+    ::RegCloseKey(static_cast<HKEY>(child));
+    ::RegCloseKey(parent);
+
+    EXPECT_NE(DeleteRegistryTree(HKEY_LOCAL_MACHINE, tree.c_str()), 0);
+    EXPECT_TRUE(test::KeyExists(HKEY_LOCAL_MACHINE, tree));
 }
 
 TEST_F(ImageHijacks, DeleteHasNoLimitOnTheWholePath) {
