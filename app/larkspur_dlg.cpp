@@ -36,7 +36,7 @@ const lark::MessageEntry<CLarkspurDlg> CLarkspurDlg::kMessages[] = {
 };
 
 CLarkspurDlg::CLarkspurDlg(lark::CWnd* parent)
-    : CDialog(IDD_LARKSPUR_DIALOG, parent),
+    : CDialog(IDD_MAIN, parent),
       m_hIcon(::LoadIconW(lark::ResourceInstance(), MAKEINTRESOURCEW(IDR_MAINFRAME))) {}
 
 void CLarkspurDlg::DoDataExchange(lark::CDataExchange* pDX) {

@@ -244,6 +244,9 @@ void CPictureEx::DisposeFrame(const AnimationFrame& frame) {
 }
 
 void CPictureEx::Playback() {
+    // The control's window as it was at the start: after its destruction m_hWnd is cleared, and
+    // InvalidateRect(NULL) would repaint every window of the desktop.
+    const HWND window = m_hWnd;
     m_playing = true;
     if (m_currentFrame < m_frames.size()) DisposeFrame(m_frames[m_currentFrame]);
 
@@ -255,8 +258,9 @@ void CPictureEx::Playback() {
                          frame.top, SRCCOPY);
             }
             if (SUCCEEDED(RenderWhole(frame.picture.get(), m_surface.dc.get(), frame.left, frame.top, frame.width,
-                                      frame.height))) {
-                ::InvalidateRect(m_hWnd, nullptr, FALSE);
+                                      frame.height)) &&
+                window) {
+                ::InvalidateRect(window, nullptr, FALSE);
             }
             if (m_stopRequested) break;
             ::WaitForSingleObject(m_stopEvent.get(), gif::DisplayTimeMs(frame.delay));

@@ -63,7 +63,7 @@ int RunUpdater() {
     return 1;
 }
 
-DWORD WINAPI UpdateHandOffThread(LPVOID parameter) {
+DWORD WINAPI UpdateHandOffThread(LPVOID parameter) try {
     auto* page = static_cast<CFastCheckDialog*>(parameter);
     if (!RunUpdater()) return 0;
     const DWORD exitCode = UpdaterExitCode();
@@ -77,4 +77,6 @@ DWORD WINAPI UpdateHandOffThread(LPVOID parameter) {
         lark::process::Shell(request);
     }
     return 0;
+} catch (...) {
+    return 0;  // out of memory while building the request: no hand-off, nothing else affected
 }

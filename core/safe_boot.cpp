@@ -74,8 +74,10 @@ int RestoreSafeBootHive(UINT resourceId) {
     }
 
     {
-        lark::UniqueFile file(::CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
-                                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        // Not shared: another program of the user must not hold the file open for writing and
+        // change the hive between our write and the restore over the system's key.
+        lark::UniqueFile file(::CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) return 0;
         DWORD written = 0;
         if (size > 0 && (!::WriteFile(file.get(), image, size, &written, nullptr) || written != size)) return 0;

@@ -81,7 +81,9 @@ bool SaveAs(HWND owner, const wchar_t* initialName, const wchar_t* defaultExtens
     dialog.lpstrFile = file;
     dialog.nMaxFile = MAX_PATH;
     dialog.lpstrDefExt = defaultExtension;
-    dialog.Flags = flags | OFN_EXPLORER | OFN_ENABLESIZING;
+    // A hook keeps the dialog in its older form on systems that would otherwise show the newer one.
+    dialog.Flags = flags | OFN_EXPLORER | OFN_ENABLESIZING | OFN_ENABLEHOOK;
+    dialog.lpfnHook = [](HWND, UINT, WPARAM, LPARAM) -> UINT_PTR { return 0; };
     if (!::GetSaveFileNameW(&dialog)) return false;
     path = file;
     return true;
@@ -92,6 +94,14 @@ bool BrowseFolder(HWND owner, const wchar_t* title, UINT flags, std::wstring& pa
         Request request = MakeRequest(Request::Kind::BrowseFolder, owner, title, nullptr, flags);
         return g_responder->BrowseFolder(request, path);
     }
+    // The folder browser needs COM on this thread.
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    struct ComScope {
+        bool initialised;
+        ~ComScope() {
+            if (initialised) ::CoUninitialize();
+        }
+    } comScope{SUCCEEDED(com)};
     wchar_t displayName[MAX_PATH] = {};
     BROWSEINFOW info{};
     info.hwndOwner = owner;

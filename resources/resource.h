@@ -3,7 +3,7 @@
 
 // Dialog templates
 #define IDD_ABOUTBOX            100
-#define IDD_LARKSPUR_DIALOG     102
+#define IDD_MAIN                102
 #define IDD_FASTCHECK           129
 #define IDD_LISTPAGE            130
 #define IDD_HOSTS               131

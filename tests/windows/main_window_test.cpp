@@ -20,7 +20,7 @@ protected:
     void SetUp() override {
         test::DialogAnswerer notice(IsNotice, IDOK);
         createStart = ::GetTickCount();
-        ASSERT_TRUE(dialog.Create(IDD_LARKSPUR_DIALOG, nullptr));
+        ASSERT_TRUE(dialog.Create(IDD_MAIN, nullptr));
         EXPECT_EQ(notice.answered(), 1);
     }
     void TearDown() override { dialog.DestroyWindow(); }

@@ -33,7 +33,7 @@ TEST(RestorePrivilege, MissingPrivilegeShowsTheMessageAndTheWindowStillOpens) {
     CLarkspurDlg dialog;
     {
         test::DialogAnswerer notice([](HWND d) { return test::HasChildWithText(d, L"说  明"); }, IDOK);
-        ASSERT_TRUE(dialog.Create(IDD_LARKSPUR_DIALOG, nullptr));
+        ASSERT_TRUE(dialog.Create(IDD_MAIN, nullptr));
     }
     ASSERT_EQ(prompts.requests.size(), 1u);
     const auto& shown = prompts.requests[0];

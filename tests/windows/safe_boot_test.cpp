@@ -193,6 +193,18 @@ TEST_F(SafeBoot, RestoreWritesAFreshHiveFileAndRestoresItOverTheKey) {
     EXPECT_EQ(restore.calls.size(), 2u);
 }
 
+// Another program that holds the hive file open for writing could change it between our write
+// and the restore: then the file cannot be taken and nothing is restored.
+TEST_F(SafeBoot, NothingIsRestoredWhileAnotherHandleCanWriteTheHiveFile) {
+    HealthyLists();
+    HANDLE holder = ::CreateFileW(kHiveFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(RestoreSafeBootHive(148), 0);
+    EXPECT_TRUE(restore.calls.empty());
+    ::CloseHandle(holder);
+}
+
 TEST_F(SafeBoot, NothingIsRestoredWithoutAHiveImage) {
     EXPECT_EQ(RestoreSafeBootHive(999), 0);  // no such resource: an empty file, and no restore
     EXPECT_TRUE(HiveFileExists());

@@ -492,7 +492,7 @@ TEST(TrustLibraryLifetime, MainWindowLoadsItAndReleasesItOnCancel) {
     CLarkspurDlg dialog;
     {
         test::DialogAnswerer notice([](HWND d) { return test::HasChildWithText(d, L"说  明"); }, IDOK);
-        ASSERT_TRUE(dialog.Create(IDD_LARKSPUR_DIALOG, nullptr));
+        ASSERT_TRUE(dialog.Create(IDD_MAIN, nullptr));
     }
     EXPECT_NE(TrustState().context, nullptr);
     dialog.SendMessage(WM_COMMAND, IDCANCEL, 0);
