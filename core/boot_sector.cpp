@@ -62,17 +62,20 @@ Disk* SetDisk(Disk* disk) {
 namespace {
 
 // One locked transfer of a whole sector; the device is closed on every path.
-int TransferBootSector(unsigned char* readInto, const unsigned char* writeFrom) {
+// sectorSize: in, the size the transfer must have (0: any); out, the size transferred.
+int TransferBootSector(unsigned char* readInto, const unsigned char* writeFrom, DWORD* sectorSize = nullptr) {
     std::unique_ptr<lark::disk::Device> device = lark::disk::CurrentDisk().Open();
     if (!device) return 0;
     DISK_GEOMETRY geometry{};
     if (!device->Lock() || !device->GetGeometry(geometry)) return 0;
     const DWORD size = geometry.BytesPerSector;
+    if (sectorSize && *sectorSize != 0 && *sectorSize != size) return 0;  // not the sector that was read
     if (size < kMinSectorSize || size > kMaxSectorSize) return 0;  // would not fit the buffer or the layout
     DWORD done = 0;
     const bool transferred = readInto ? device->Read(readInto, size, done) : device->Write(writeFrom, size, done);
     if (!transferred || done != size) return 0;
     device->Unlock();
+    if (sectorSize) *sectorSize = size;
     return 1;
 }
 
@@ -111,11 +114,14 @@ int ResetMasterBootRecord() {
     lark::UniqueVirtualMemory buffer = NewSectorBuffer();
     if (!buffer) return 0;
     auto* sector = static_cast<unsigned char*>(buffer.get());
-    if (!ReadBootSector(sector)) return 0;
+    DWORD sectorSize = 0;
+    if (!TransferBootSector(sector, nullptr, &sectorSize)) return 0;
     // Without a complete backup the sector is not touched: it could not be put back.
     if (!WriteBackup(sector)) return 0;
     std::memcpy(sector, code.data(), kBootCodeSize);
-    return WriteBootSector(sector);
+    // Written back only at the size it was read: a device that now reported another sector size
+    // would get zeros past what was read, or only part of the sector.
+    return TransferBootSector(nullptr, sector, &sectorSize);
 }
 
 std::span<const unsigned char> StandardBootCode() {

@@ -204,6 +204,16 @@ TEST_F(BootSector, NoWriteWithoutABackup) {
     EXPECT_EQ(disk->sector, found);
 }
 
+TEST_F(BootSector, NoWriteWhenTheSectorSizeChangedSinceTheRead) {
+    const Bytes found = Noise(512);
+    UseDisk(512, found);
+    // The device reports 512 bytes for the read and 4096 for the write.
+    disk->reportedSectorSizeAfterRead = 4096;
+    EXPECT_EQ(ResetMasterBootRecord(), 0);
+    EXPECT_EQ(disk->Writes(), 0);
+    EXPECT_EQ(disk->sector, found);
+}
+
 TEST_F(BootSector, FailedOrShortWriteIsAFailure) {
     for (bool failing : {true, false}) {
         const Bytes found = Noise(512);

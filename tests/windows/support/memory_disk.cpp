@@ -22,13 +22,16 @@ public:
         geometry.MediaType = FixedMedia;
         geometry.TracksPerCylinder = 255;
         geometry.SectorsPerTrack = 63;
-        geometry.BytesPerSector = disk_.reportedSectorSize;
+        geometry.BytesPerSector = disk_.reportedSectorSizeAfterRead && disk_.readDone_
+                                      ? disk_.reportedSectorSizeAfterRead
+                                      : disk_.reportedSectorSize;
         return true;
     }
     bool Read(void* buffer, DWORD size, DWORD& done) override {
         if (!Step("read:" + std::to_string(size), !disk_.failRead)) return false;
         done = std::min<DWORD>(size - std::min(size, disk_.shortRead), static_cast<DWORD>(disk_.sector.size()));
         std::memcpy(buffer, disk_.sector.data(), done);
+        disk_.readDone_ = true;
         return true;
     }
     bool Write(const void* buffer, DWORD size, DWORD& done) override {

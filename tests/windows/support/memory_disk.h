@@ -22,6 +22,7 @@ public:
 
     std::vector<unsigned char> sector;  // the first sector, as a read returns it
     DWORD reportedSectorSize;           // bytes per sector in the geometry
+    DWORD reportedSectorSizeAfterRead = 0;  // when non-zero: the geometry's size once a read was made
     bool failOpen = false, failLock = false, failGeometry = false, failRead = false, failWrite = false;
     DWORD shortRead = 0, shortWrite = 0;  // transfers that end this many bytes early, reporting success
 
@@ -35,6 +36,7 @@ private:
     class Device;
     std::vector<std::string> calls_;
     int writes_ = 0;
+    bool readDone_ = false;
     lark::disk::Disk* previous_;
 };
 
