@@ -78,16 +78,32 @@ protected:
     void SetUp() override { test::WriteCleanAssociations(); }
 };
 
+// The table written out independently of the program's copy: the check ignores letter case, so
+// only a literal comparison catches a wrong letter in a command.
 TEST_F(FileAssociations, TableHoldsTheFourteenCommands) {
     ASSERT_EQ(kFileAssociationCount, 14u);
-    EXPECT_STREQ(FileAssociationTable[10].displayName, L"chmfile");
-    EXPECT_STREQ(FileAssociationTable[10].commandKey, L"chm.file\\shell\\open\\command");
-    EXPECT_STREQ(FileAssociationTable[10].command, L"\"%SystemRoot%\\hh.exe\" %1");
-    EXPECT_STREQ(FileAssociationTable[5].command, L"%SystemRoot%\\system32\\NOTEPAD.EXE %1");
-    EXPECT_STREQ(FileAssociationTable[9].command, L"%SystemRoot%\\System32\\winhlp32.exe %1");
-    EXPECT_STREQ(FileAssociationTable[12].extension, L".js");
-    EXPECT_STREQ(FileAssociationTable[4].command, L"\"%1\" /S");
-    EXPECT_STREQ(FileAssociationTable[7].command, L"regedit.exe \"%1\"");
+    const FileAssociation expected[] = {
+        {L"batfile", L".bat", L"batfile\\shell\\open\\command", L"\"%1\" %*"},
+        {L"cmdfile", L".cmd", L"cmdfile\\shell\\open\\command", L"\"%1\" %*"},
+        {L"comfile", L".com", L"comfile\\shell\\open\\command", L"\"%1\" %*"},
+        {L"exefile", L".exe", L"exefile\\shell\\open\\command", L"\"%1\" %*"},
+        {L"scrfile", L".scr", L"scrfile\\shell\\open\\command", L"\"%1\" /S"},
+        {L"txtfile", L".txt", L"txtfile\\shell\\open\\command", L"%SystemRoot%\\system32\\NOTEPAD.EXE %1"},
+        {L"piffile", L".pif", L"piffile\\shell\\open\\command", L"\"%1\" %*"},
+        {L"regfile", L".reg", L"regfile\\shell\\open\\command", L"regedit.exe \"%1\""},
+        {L"inffile", L".inf", L"inffile\\shell\\open\\command", L"%SystemRoot%\\system32\\NOTEPAD.EXE %1"},
+        {L"hlpfile", L".hlp", L"hlpfile\\shell\\open\\command", L"%SystemRoot%\\System32\\winhlp32.exe %1"},
+        {L"chmfile", L".chm", L"chm.file\\shell\\open\\command", L"\"%SystemRoot%\\hh.exe\" %1"},
+        {L"vbsfile", L".vbs", L"vbsfile\\shell\\open\\command", L"%SystemRoot%\\System32\\WScript.exe \"%1\" %*"},
+        {L"jsfile", L".js", L"jsfile\\shell\\open\\command", L"%SystemRoot%\\System32\\WScript.exe \"%1\" %*"},
+        {L"inifile", L".ini", L"inifile\\shell\\open\\command", L"%SystemRoot%\\system32\\NOTEPAD.EXE %1"},
+    };
+    for (size_t i = 0; i < kFileAssociationCount; ++i) {
+        EXPECT_STREQ(FileAssociationTable[i].displayName, expected[i].displayName) << i;
+        EXPECT_STREQ(FileAssociationTable[i].extension, expected[i].extension) << i;
+        EXPECT_STREQ(FileAssociationTable[i].commandKey, expected[i].commandKey) << i;
+        EXPECT_STREQ(FileAssociationTable[i].command, expected[i].command) << i;
+    }
     EXPECT_EQ(Check(1), L"");
     EXPECT_EQ(ListAll().size(), 14u);
 }
