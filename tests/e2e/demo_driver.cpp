@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr int kTab = 1000, kCheckList = 1001, kRepair = 1002, kDetect = 1004;
+constexpr int kTab = 1000, kCheckList = 1001, kRepair = 1002, kAbout = 1003, kDetect = 1004;
 const wchar_t* kTabNames[] = {L"fastcheck", L"associations", L"hijacks", L"addons",
                               L"hosts",     L"lsp",          L"firewall", L"other"};
 
@@ -129,6 +129,20 @@ int wmain(int argc, wchar_t** argv) {
         ::SendMessageW(VisiblePage(tab), WM_COMMAND, MAKEWPARAM(page.refreshCommand, 0), 0);
         ::Sleep(pause);
         remote::SaveWindowBitmap(main, out + page.shot);
+    }
+
+    // The about box of the fast-check page.
+    ::SendMessageW(tab, TCM_SETCURFOCUS, 0, 0);
+    ::Sleep(pause);
+    ::PostMessageW(remote::FindDescendantById(main, kAbout, L"Button"), BM_CLICK, 0, 0);
+    HWND about = remote::WaitForWindow(
+        pid, [](HWND w) { return remote::HasChildWithText(w, L"确  定") && !remote::HasChildWithText(w, L"说  明"); },
+        10000);
+    if (about) {
+        ::Sleep(pause);
+        remote::SaveWindowBitmap(about, out + L"16-about.bmp");
+        ::PostMessageW(about, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        ::Sleep(pause);
     }
 
     ::PostMessageW(main, WM_CLOSE, 0, 0);
