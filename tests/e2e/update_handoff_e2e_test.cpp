@@ -116,20 +116,6 @@ uint32_t FileCrc(const std::wstring& path) {
     return tolvane::ComputeCrc32(table, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
 }
 
-// Lines of the browser stand-in's log (the prefix's WineBrowser Browsers entry appends to it).
-size_t BrowserOpens() {
-    const std::wstring log = test::Env(L"URL_LOG");
-    lark::UniqueFile file(::CreateFileW(test::UnixPathToWindows(log).c_str(), GENERIC_READ,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (log.empty() || !file) return 0;
-    std::string text(::GetFileSize(file.get(), nullptr), '\0');
-    DWORD read = 0;
-    ::ReadFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &read, nullptr);
-    size_t lines = 0;
-    for (size_t i = 0; i < read; ++i) lines += text[i] == '\n';
-    return lines;
-}
-
 const wchar_t kProxyKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 
 // The real updater beside the real program: a matching checksum with a newer version listed gives
@@ -160,7 +146,7 @@ TEST_F(LarkspurWithUpdater, RealTolvaneReachesThePage) {
         ASSERT_EQ(test::SetString(HKEY_CURRENT_USER, kProxyKey, L"ProxyServer", L"127.0.0.1:" + std::to_wstring(port)),
                   ERROR_SUCCESS);
         ASSERT_EQ(test::SetDword(HKEY_CURRENT_USER, kProxyKey, L"ProxyEnable", 1), ERROR_SUCCESS);
-        const size_t opensBefore = BrowserOpens();
+        const size_t opensBefore = test::BrowserOpens();
         ASSERT_NO_FATAL_FAILURE(Start(e.folder, BinDir(L"LARKSPUR_BIN_DIR") + L"Tolvane.exe", {}));
 
         if (e.page) {
@@ -168,11 +154,11 @@ TEST_F(LarkspurWithUpdater, RealTolvaneReachesThePage) {
             ASSERT_NE(warning, nullptr);
             EXPECT_EQ(remote::Text(about), kAboutPlain);
             ::PostMessageW(warning, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
-            EXPECT_TRUE(test::PumpUntil([&] { return BrowserOpens() > opensBefore; }, 15000));
+            EXPECT_TRUE(test::PumpUntil([&] { return test::BrowserOpens() > opensBefore; }, 15000));
         }
         EXPECT_EQ(test::PumpUntil([&] { return remote::Text(about) == kAboutNotice; }, e.notice ? 15000 : 2000),
                   e.notice);
-        EXPECT_EQ(BrowserOpens() - opensBefore, e.page ? 1u : 0u);
+        EXPECT_EQ(test::BrowserOpens() - opensBefore, e.page ? 1u : 0u);
         EXPECT_EQ(server.Requests(),
                   std::vector<std::string>{"GET http://" + NarrowAscii(LARKSPUR_UPDATE_HOST) +
                                            ":80/avtools/K00000031/update.ini"});

@@ -118,6 +118,17 @@ protected:
         EXPECT_EQ(value->data.size(), 4u) << name;
         EXPECT_EQ(value->Dword(), data) << name;
     }
+    // The eight values of the four value routines, as a repair writes them.
+    void ExpectValuesRepaired() {
+        ExpectDword(HKEY_LOCAL_MACHINE, kHideFileExt, L"CheckedValue", 1);
+        ExpectDword(HKEY_LOCAL_MACHINE, kHideFileExt, L"DefaultValue", 1);
+        ExpectDword(HKEY_LOCAL_MACHINE, kNoHidden, L"CheckedValue", 2);
+        ExpectDword(HKEY_LOCAL_MACHINE, kNoHidden, L"DefaultValue", 2);
+        ExpectDword(HKEY_LOCAL_MACHINE, kShowAll, L"CheckedValue", 1);
+        ExpectDword(HKEY_LOCAL_MACHINE, kShowAll, L"DefaultValue", 2);
+        ExpectDword(HKEY_CURRENT_USER, kRestrictions, L"NoBrowserOptions", 0);  // set to 0, not deleted
+        ExpectDword(HKEY_CURRENT_USER, kExplorerPolicy, L"NoTrayContextMenu", 0);
+    }
 
     test::ScopedKeys userKeys{HKEY_CURRENT_USER,
                               {kSystemPolicy, kExplorerPolicy, L"Software\\Policies\\Microsoft\\Internet Explorer"}};
@@ -310,14 +321,7 @@ TEST_F(OtherPage, RepairWritesTheExplorerBrowserAndTaskbarValues) {
     SeedDamage();
     TickOnly({IDC_FIX_FILE_EXTENSIONS, IDC_FIX_HIDDEN_OPTION, IDC_FIX_IE_OPTIONS, IDC_FIX_TRAY_MENU});
     Click(IDC_FIX_REPAIR);
-    ExpectDword(HKEY_LOCAL_MACHINE, kHideFileExt, L"CheckedValue", 1);
-    ExpectDword(HKEY_LOCAL_MACHINE, kHideFileExt, L"DefaultValue", 1);
-    ExpectDword(HKEY_LOCAL_MACHINE, kNoHidden, L"CheckedValue", 2);
-    ExpectDword(HKEY_LOCAL_MACHINE, kNoHidden, L"DefaultValue", 2);
-    ExpectDword(HKEY_LOCAL_MACHINE, kShowAll, L"CheckedValue", 1);  // was REG_SZ "0"
-    ExpectDword(HKEY_LOCAL_MACHINE, kShowAll, L"DefaultValue", 2);
-    ExpectDword(HKEY_CURRENT_USER, kRestrictions, L"NoBrowserOptions", 0);  // set to 0, not deleted
-    ExpectDword(HKEY_CURRENT_USER, kExplorerPolicy, L"NoTrayContextMenu", 0);
+    ExpectValuesRepaired();  // SHOWALL CheckedValue was REG_SZ "0"
     EXPECT_TRUE(HasPolicy(L"DisableTaskmgr"));  // not ticked
     EXPECT_EQ(prompts.Messages(), std::vector<std::wstring>{kRepairDone});
     EXPECT_EQ(prompts.requests[0].flags, static_cast<UINT>(MB_OK));
@@ -378,14 +382,7 @@ TEST_F(OtherPage, RepairsTheDemoSeed) {
     ASSERT_TRUE(Value(HKEY_CURRENT_USER, kRestrictions, L"NoBrowserOptions").has_value());
     TickOnly({IDC_FIX_FILE_EXTENSIONS, IDC_FIX_HIDDEN_OPTION, IDC_FIX_IE_OPTIONS, IDC_FIX_TRAY_MENU});
     Click(IDC_FIX_REPAIR);
-    ExpectDword(HKEY_LOCAL_MACHINE, kHideFileExt, L"CheckedValue", 1);
-    ExpectDword(HKEY_LOCAL_MACHINE, kHideFileExt, L"DefaultValue", 1);
-    ExpectDword(HKEY_LOCAL_MACHINE, kNoHidden, L"CheckedValue", 2);
-    ExpectDword(HKEY_LOCAL_MACHINE, kNoHidden, L"DefaultValue", 2);
-    ExpectDword(HKEY_LOCAL_MACHINE, kShowAll, L"CheckedValue", 1);
-    ExpectDword(HKEY_LOCAL_MACHINE, kShowAll, L"DefaultValue", 2);
-    ExpectDword(HKEY_CURRENT_USER, kRestrictions, L"NoBrowserOptions", 0);
-    ExpectDword(HKEY_CURRENT_USER, kExplorerPolicy, L"NoTrayContextMenu", 0);
+    ExpectValuesRepaired();
 }
 
 TEST_F(OtherPage, BrowserLinksStartRegsvr32TwiceByFullPathHidden) {

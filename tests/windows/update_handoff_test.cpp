@@ -62,22 +62,6 @@ std::wstring StandIn() {
     return test::UnixPathToWindows(test::Env(L"LARKSPUR_TEST_BIN_DIR")) + L"\\update_standin.exe";
 }
 
-// Lines of the browser stand-in's log (the prefix's WineBrowser Browsers entry appends to it).
-size_t BrowserOpens() {
-    const std::wstring log = test::Env(L"URL_LOG");
-    if (log.empty()) return 0;
-    const std::wstring path = test::UnixPathToWindows(log);
-    lark::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, 0, nullptr));
-    if (!file) return 0;
-    std::string text(::GetFileSize(file.get(), nullptr), '\0');
-    DWORD read = 0;
-    ::ReadFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &read, nullptr);
-    size_t lines = 0;
-    for (size_t i = 0; i < read; ++i) lines += text[i] == '\n';
-    return lines;
-}
-
 // Starts a program with extra environment variables and a current folder; returns the process.
 lark::UniqueHandle Launch(const std::wstring& commandLine, const std::map<std::wstring, std::wstring>& environment,
                           const std::wstring& currentFolder = {}) {
@@ -229,14 +213,14 @@ CaseRun RunCase(const std::wstring& folderName, const Case& c) {
     }
 
     const std::wstring report = folder + L"report.txt", updaterLog = folder + L"updater.log";
-    const size_t opensBefore = BrowserOpens();
+    const size_t opensBefore = test::BrowserOpens();
     lark::UniqueHandle process = Launch(L"\"" + program + L"\" --gtest_brief=1 --gtest_filter=HandOffPage.*",
                                         {{L"HANDOFF_REPORT", report}, {L"HANDOFF_LOG", updaterLog},
                                          {L"HANDOFF_EXIT", c.exitCode}},
                                         cwd);
     EXPECT_EQ(WaitFor(process, 60000), 0) << "page mode failed";
-    if (c.exitCode == L"101") test::PumpUntil([&] { return BrowserOpens() > opensBefore; }, 10000);
-    run.browserOpens = BrowserOpens() - opensBefore;
+    if (c.exitCode == L"101") test::PumpUntil([&] { return test::BrowserOpens() > opensBefore; }, 10000);
+    run.browserOpens = test::BrowserOpens() - opensBefore;
     for (const auto& line : Lines(ReadWide(report))) {
         const size_t equals = line.find(L'=');
         if (equals != std::wstring::npos) run.report[line.substr(0, equals)] += line.substr(equals + 1);

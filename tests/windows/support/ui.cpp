@@ -135,6 +135,20 @@ std::wstring TempPath(const std::wstring& name) {
     return folder + name;
 }
 
+size_t BrowserOpens() {
+    const std::wstring log = Env(L"URL_LOG");
+    if (log.empty()) return 0;
+    lark::UniqueFile file(::CreateFileW(UnixPathToWindows(log).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) return 0;
+    std::string text(::GetFileSize(file.get(), nullptr), '\0');
+    DWORD read = 0;
+    ::ReadFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &read, nullptr);
+    size_t lines = 0;
+    for (size_t i = 0; i < read; ++i) lines += text[i] == '\n';
+    return lines;
+}
+
 int RunProgram(const std::wstring& commandLine, DWORD timeoutMs) {
     std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
     line.push_back(L'\0');

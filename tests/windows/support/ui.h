@@ -53,6 +53,9 @@ std::wstring ClassName(HWND window);
 std::wstring TempPath(const std::wstring& name);
 // Runs a program and returns its exit code (or -1 when it could not start / timed out).
 int RunProgram(const std::wstring& commandLine, DWORD timeoutMs = 60000);
+// Addresses the browser stand-in of the test prefix has been asked to open so far (the lines of
+// $URL_LOG, which cmake/log-url appends to).
+size_t BrowserOpens();
 // Environment variable, empty when unset.
 std::wstring Env(const wchar_t* name);
 // A Unix path from the environment in Windows form (Z:\...).
