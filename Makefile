@@ -25,6 +25,8 @@ demo: build
 bench: configure
 	@cmake --build --preset host --target bench
 	@out/build/host/bench
+	@cmake --build --preset windows --target wine_bench
+	@scripts/run-wine-bench
 
 clean:
 	rm -rf out

@@ -28,27 +28,10 @@ bool EnableRestorePrivilege() {
     return ::GetLastError() != ERROR_NOT_ALL_ASSIGNED;
 }
 
-lark::MessageTable<CLarkspurDlg> CLarkspurDlg::Messages() {
-    static const lark::MessageEntry<CLarkspurDlg> kTable[] = {
-        lark::OnMessage(WM_SYSCOMMAND, &CLarkspurDlg::OnSysCommand),
-        lark::OnMessage(WM_PAINT, &CLarkspurDlg::OnPaint),
-        lark::OnMessage(WM_QUERYDRAGICON, &CLarkspurDlg::OnQueryDragIcon),
-        lark::OnMessage(WM_TIMER, &CLarkspurDlg::OnTimer),
-        lark::OnNotify(IDC_TAB, TCN_SELCHANGE, &CLarkspurDlg::OnTabSelChange),
-    };
-    return kTable;
-}
-
 CLarkspurDlg::CLarkspurDlg(lark::CWnd* parent)
     : DialogWithTable(IDD_MAIN, parent),
       m_hIcon(::LoadIconW(lark::ResourceInstance(), MAKEINTRESOURCEW(IDR_MAINFRAME))),
       m_fastCheck(&ProgramFastCheckHost()) {}
-
-void CLarkspurDlg::DoDataExchange(lark::CDataExchange* pDX) {
-    CDialog::DoDataExchange(pDX);
-    lark::DDX_Control(pDX, IDC_TAB, m_tab);
-    lark::DDX_Control(pDX, IDC_PICTURE, m_picture);
-}
 
 BOOL CLarkspurDlg::OnInitDialog() {
     CDialog::OnInitDialog();

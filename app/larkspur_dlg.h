@@ -12,26 +12,27 @@
 #include "pages/image_hijack_dialog.h"
 #include "pages/lsp_repair_dialog.h"
 #include "pages/other_dialog.h"
+#include "resource.h"
 
 // Enables SeRestorePrivilege in the process token, leaving the other privileges as they are.
 // true when the adjustment succeeded and assigned the privilege.
 bool EnableRestorePrivilege();
 
 class CLarkspurDlg : public lark::DialogWithTable<CLarkspurDlg> {
+    friend DialogWithTable;  // reads kMessages
+
 public:
     static constexpr int kPageCount = 8;
     static constexpr UINT_PTR kBannerTimer = 2;
     static constexpr UINT kBannerDelay = 1667;  // ms
 
     explicit CLarkspurDlg(lark::CWnd* parent = nullptr);
-    static lark::MessageTable<CLarkspurDlg> Messages();
 
     lark::CTabCtrl& TabControl() { return m_tab; }
     lark::CDialog* Page(int index) { return m_pages[index]; }
     CFastCheckDialog& FastCheckPage() { return m_fastCheck; }
 
 protected:
-    void DoDataExchange(lark::CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
     void OnCancel() override;
 
@@ -45,7 +46,7 @@ private:
     static DWORD WINAPI BannerTimerThread(void* window);
 
     HICON m_hIcon;
-    lark::CTabCtrl m_tab;
+    lark::DlgItem<lark::CTabCtrl> m_tab{this, IDC_TAB};
     lark::CDialog* m_pages[kPageCount] = {};
     CFastCheckDialog m_fastCheck;
     CFileTypeDialog m_fileType;
@@ -55,5 +56,13 @@ private:
     CLSPRepairDialog m_lspRepair;
     CFirewallPolicyDialog m_firewallPolicy;
     COtherDialog m_other;
-    CPictureEx m_picture;
+    lark::DlgItem<CPictureEx> m_picture{this, IDC_PICTURE};
+
+    static inline const lark::MessageEntry<CLarkspurDlg> kMessages[] = {
+        lark::OnMessage(WM_SYSCOMMAND, &CLarkspurDlg::OnSysCommand),
+        lark::OnMessage(WM_PAINT, &CLarkspurDlg::OnPaint),
+        lark::OnMessage(WM_QUERYDRAGICON, &CLarkspurDlg::OnQueryDragIcon),
+        lark::OnMessage(WM_TIMER, &CLarkspurDlg::OnTimer),
+        lark::OnNotify(IDC_TAB, TCN_SELCHANGE, &CLarkspurDlg::OnTabSelChange),
+    };
 };

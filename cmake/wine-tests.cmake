@@ -42,3 +42,15 @@ file(GLOB LARKSPUR_WINE_FRAGMENTS CONFIGURE_DEPENDS
 foreach(fragment ${LARKSPUR_WINE_FRAGMENTS})
   include(${fragment})
 endforeach()
+
+# Benchmarks that run under Wine (make bench): figures beside a bare baseline, not tests.
+file(GLOB LARKSPUR_WINE_BENCHES CONFIGURE_DEPENDS ${LARKSPUR_SOURCE_DIR}/tests/bench/wine/*_bench.cpp)
+add_custom_target(wine_bench)
+foreach(source ${LARKSPUR_WINE_BENCHES})
+  get_filename_component(name ${source} NAME_WE)
+  add_executable(${name} EXCLUDE_FROM_ALL ${source} $<TARGET_OBJECTS:larkspur_resources>)
+  target_link_libraries(${name} PRIVATE larkspur_test_support ${LARKSPUR_STATIC_LINK})
+  target_compile_options(${name} PRIVATE -O2)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+  add_dependencies(wine_bench ${name})
+endforeach()

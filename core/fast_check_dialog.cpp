@@ -34,23 +34,7 @@ const CFastCheckDialog::RowRoutines CFastCheckDialog::kRows[kRowCount] = {
     {&CFastCheckDialog::DetectSafeMode, &CFastCheckDialog::RepairSafeMode},
 };
 
-lark::MessageTable<CFastCheckDialog> CFastCheckDialog::Messages() {
-    static const lark::MessageEntry<CFastCheckDialog> kTable[] = {
-        lark::OnCommand(IDC_DETECT, &CFastCheckDialog::OnDetect),
-        lark::OnCommand(IDC_REPAIR, &CFastCheckDialog::OnRepair),
-        lark::OnCommand(IDC_ABOUT, &CFastCheckDialog::OnAboutButton),
-        lark::OnMessage(WM_TIMER, &CFastCheckDialog::OnTimer),
-    };
-    return kTable;
-}
-
 CFastCheckDialog::CFastCheckDialog(FastCheckHost* host) : DialogWithTable(IDD_FASTCHECK), m_host(host) {}
-
-void CFastCheckDialog::DoDataExchange(lark::CDataExchange* pDX) {
-    CDialog::DoDataExchange(pDX);
-    lark::DDX_Control(pDX, IDC_ABOUT, m_about);
-    lark::DDX_Control(pDX, IDC_CHECK_LIST, m_list);
-}
 
 BOOL CFastCheckDialog::OnInitDialog() {
     CDialog::OnInitDialog();

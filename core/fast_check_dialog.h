@@ -8,6 +8,7 @@
 
 #include "framework/controls.h"
 #include "framework/dialog.h"
+#include "resource.h"
 
 class CFastCheckDialog;
 
@@ -23,13 +24,14 @@ public:
 };
 
 class CFastCheckDialog : public lark::DialogWithTable<CFastCheckDialog> {
+    friend DialogWithTable;  // reads kMessages
+
 public:
     enum Row { kAssociationsRow, kHijackRow, kPolicyRow, kBootRecordRow, kSafeModeRow, kRowCount };
     static constexpr UINT_PTR kUpdateNoticeTimer = 1;
     static constexpr UINT kUpdateNoticePeriod = 500;  // ms
 
     explicit CFastCheckDialog(FastCheckHost* host = nullptr);
-    static lark::MessageTable<CFastCheckDialog> Messages();
 
     lark::CListCtrl& CheckList() { return m_list; }
     lark::CButton& AboutButton() { return m_about; }
@@ -47,7 +49,6 @@ public:
     const std::deque<std::wstring>& PendingHijacks() const { return m_pendingHijacks; }
 
 protected:
-    void DoDataExchange(lark::CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
 
 private:
@@ -82,8 +83,8 @@ private:
     const wchar_t* RepairSafeMode();
 
     FastCheckHost* m_host;
-    lark::CButton m_about;
-    lark::CListCtrl m_list;
+    lark::DlgItem<lark::CButton> m_about{this, IDC_ABOUT};
+    lark::DlgItem<lark::CListCtrl> m_list{this, IDC_CHECK_LIST};
     std::atomic<int> m_updateFlag{0};
     int m_aboutPhase = 0;
     // Column 1 of row 0 as it stood when Repair was pressed.
@@ -93,4 +94,11 @@ private:
     // The boot sector was reset since the last detection of row 3: a further Repair leaves it (and
     // its backup, which holds the sector as found) alone.
     bool m_bootRecordReset = false;
+
+    static inline const lark::MessageEntry<CFastCheckDialog> kMessages[] = {
+        lark::OnCommand(IDC_DETECT, &CFastCheckDialog::OnDetect),
+        lark::OnCommand(IDC_REPAIR, &CFastCheckDialog::OnRepair),
+        lark::OnCommand(IDC_ABOUT, &CFastCheckDialog::OnAboutButton),
+        lark::OnMessage(WM_TIMER, &CFastCheckDialog::OnTimer),
+    };
 };

@@ -61,6 +61,10 @@ BOOL CDialog::UpdateData(BOOL saveAndValidate) {
     return TRUE;
 }
 
+void CDialog::DoDataExchange(CDataExchange* pDX) {
+    for (const auto& [id, control] : m_bindings) DDX_Control(pDX, id, *control);
+}
+
 BOOL CDialog::OnInitDialog() {
     UpdateData(FALSE);
     return TRUE;

@@ -1,19 +1,18 @@
 // Dialog class of our framework: modal dialogs and child pages from templates, data exchange,
 // default OK/Cancel handling, and declarative message tables.
 //
-// A dialog class with handlers of its own derives from DialogWithTable, names its table in one
-// static function and defines it beside the handlers:
+// A dialog class with handlers of its own derives from DialogWithTable and lists them in a
+// table at the end of its declaration, beside the handlers' own declarations:
 //
-//   class CMyPage : public lark::DialogWithTable<CMyPage> { ... static lark::MessageTable<CMyPage> Messages(); };
-//
-//   lark::MessageTable<CMyPage> CMyPage::Messages() {
-//       static const lark::MessageEntry<CMyPage> kTable[] = {
+//   class CMyPage : public lark::DialogWithTable<CMyPage> {
+//       friend DialogWithTable;  // reads kMessages
+//       ...
+//       static inline const lark::MessageEntry<CMyPage> kMessages[] = {
 //           lark::OnCommand(IDC_DETECT, &CMyPage::OnDetect),                 // void ()
 //           lark::OnNotify(IDC_LIST, NM_RCLICK, &CMyPage::OnListRClick),     // LRESULT (NMHDR*)
 //           lark::OnMessage(WM_TIMER, &CMyPage::OnTimer),                    // LRESULT (WPARAM, LPARAM)
 //       };
-//       return kTable;
-//   }
+//   };
 //
 // Messages the table does not take go to the base class's table (DialogWithTable<CDerived,
 // CMyPage> chains to CMyPage's), and from the last one to the default handling: IDOK calls OnOK,
@@ -26,6 +25,8 @@
 #include <cstddef>
 #include <span>
 #include <type_traits>
+#include <utility>
+#include <vector>
 
 #include "framework/wnd.h"
 
@@ -108,10 +109,14 @@ public:
     UINT TemplateId() const { return m_templateId; }
 
     virtual BOOL OnInitDialog();
-    virtual void DoDataExchange(CDataExchange* pDX) {}
+    // Binds every DlgItem of the dialog to its control; a class that exchanges more overrides it.
+    virtual void DoDataExchange(CDataExchange* pDX);
     virtual void OnOK();
     virtual void OnCancel();
     BOOL UpdateData(BOOL saveAndValidate = TRUE);
+
+    // A control the default data exchange binds by its id (see DlgItem).
+    void AddBinding(int id, CWnd& control) { m_bindings.emplace_back(id, &control); }
 
 protected:
     UINT m_templateId;
@@ -120,9 +125,19 @@ protected:
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM);
+
+    std::vector<std::pair<int, CWnd*>> m_bindings;
 };
 
-// A dialog class T on top of Base with a message table of its own, T::Messages(); what the table
+// A control member of a dialog, bound to the control with its id when the dialog initialises:
+//   lark::DlgItem<lark::CButton> m_save{this, IDC_HOSTS_SAVE};
+template <class Control>
+class DlgItem : public Control {
+public:
+    DlgItem(CDialog* dialog, int id) { dialog->AddBinding(id, *this); }
+};
+
+// A dialog class T on top of Base with a message table of its own, T::kMessages; what the table
 // does not take goes on to Base.
 template <class T, class Base = CDialog>
 class DialogWithTable : public Base {
@@ -130,7 +145,7 @@ public:
     using Base::Base;
 
     bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
-        return DispatchTable<T>(static_cast<T&>(*this), T::Messages(), message, wParam, lParam, result) ||
+        return DispatchTable<T>(static_cast<T&>(*this), T::kMessages, message, wParam, lParam, result) ||
                Base::HandleMessage(message, wParam, lParam, result);
     }
 };

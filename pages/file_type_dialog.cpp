@@ -21,14 +21,6 @@ constexpr ListPageLayout kLayout{.columns = kColumns,
 
 }  // namespace
 
-lark::MessageTable<CFileTypeDialog> CFileTypeDialog::Messages() {
-    static const lark::MessageEntry<CFileTypeDialog> kTable[] = {
-        lark::OnCommand<CFileTypeDialog>(ID_FILETYPE_REFRESH, &CFileTypeDialog::Relist, 0),
-        lark::OnCommand(ID_FILETYPE_REPAIR, &CFileTypeDialog::OnRepair, 0),
-    };
-    return kTable;
-}
-
 CFileTypeDialog::CFileTypeDialog() : DialogWithTable(kLayout) {}
 
 void CFileTypeDialog::AddAssociationRow(const wchar_t* name, const wchar_t* extension, const wchar_t* value,

@@ -5,9 +5,10 @@
 #include "pages/list_page.h"
 
 class CFileTypeDialog : public lark::DialogWithTable<CFileTypeDialog, CListPage> {
+    friend DialogWithTable;  // reads kMessages
+
 public:
     CFileTypeDialog();
-    static lark::MessageTable<CFileTypeDialog> Messages();
 
     // The row sink of the page: one row at the row counter.
     void AddAssociationRow(const wchar_t* name, const wchar_t* extension, const wchar_t* value,
@@ -20,4 +21,9 @@ protected:
 
 private:
     void OnRepair();
+
+    static inline const lark::MessageEntry<CFileTypeDialog> kMessages[] = {
+        lark::OnCommand<CFileTypeDialog>(ID_FILETYPE_REFRESH, &CFileTypeDialog::Relist, 0),
+        lark::OnCommand(ID_FILETYPE_REPAIR, &CFileTypeDialog::OnRepair, 0),
+    };
 };

@@ -9,24 +9,7 @@
 #include "pages/host.h"
 #include "resource.h"
 
-lark::MessageTable<CHostDialog> CHostDialog::Messages() {
-    static const lark::MessageEntry<CHostDialog> kTable[] = {
-        lark::OnCommand(IDC_HOSTS_BACKUP, &CHostDialog::OnBackup),
-        lark::OnCommand(IDC_HOSTS_SAVE, &CHostDialog::OnSave),
-        lark::OnCommand(IDC_HOSTS_REFRESH, &CHostDialog::OnRefresh),
-        lark::OnCommand(IDC_HOSTS_DEFAULT, &CHostDialog::OnRestoreDefault),
-        lark::OnCommand(IDC_HOSTS_EDIT, &CHostDialog::OnEditChange, EN_CHANGE),
-    };
-    return kTable;
-}
-
 CHostDialog::CHostDialog() : DialogWithTable(IDD_HOSTS) {}
-
-void CHostDialog::DoDataExchange(lark::CDataExchange* pDX) {
-    CDialog::DoDataExchange(pDX);
-    lark::DDX_Control(pDX, IDC_HOSTS_EDIT, m_edit);
-    lark::DDX_Control(pDX, IDC_HOSTS_SAVE, m_save);
-}
 
 BOOL CHostDialog::OnInitDialog() {
     CDialog::OnInitDialog();

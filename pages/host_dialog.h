@@ -4,14 +4,15 @@
 
 #include "framework/controls.h"
 #include "framework/dialog.h"
+#include "resource.h"
 
 class CHostDialog : public lark::DialogWithTable<CHostDialog> {
+    friend DialogWithTable;  // reads kMessages
+
 public:
     CHostDialog();
-    static lark::MessageTable<CHostDialog> Messages();
 
 protected:
-    void DoDataExchange(lark::CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
 
 private:
@@ -22,6 +23,14 @@ private:
     void OnEditChange();
     void Reload();
 
-    lark::CEdit m_edit;
-    lark::CButton m_save;
+    lark::DlgItem<lark::CEdit> m_edit{this, IDC_HOSTS_EDIT};
+    lark::DlgItem<lark::CButton> m_save{this, IDC_HOSTS_SAVE};
+
+    static inline const lark::MessageEntry<CHostDialog> kMessages[] = {
+        lark::OnCommand(IDC_HOSTS_BACKUP, &CHostDialog::OnBackup),
+        lark::OnCommand(IDC_HOSTS_SAVE, &CHostDialog::OnSave),
+        lark::OnCommand(IDC_HOSTS_REFRESH, &CHostDialog::OnRefresh),
+        lark::OnCommand(IDC_HOSTS_DEFAULT, &CHostDialog::OnRestoreDefault),
+        lark::OnCommand(IDC_HOSTS_EDIT, &CHostDialog::OnEditChange, EN_CHANGE),
+    };
 };

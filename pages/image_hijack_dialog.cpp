@@ -15,15 +15,6 @@ constexpr ListPageLayout kLayout{.columns = kColumns,
 
 }  // namespace
 
-lark::MessageTable<CImageHijackDialog> CImageHijackDialog::Messages() {
-    static const lark::MessageEntry<CImageHijackDialog> kTable[] = {
-        lark::OnCommand(ID_HIJACK_REFRESH, &CImageHijackDialog::Relist, 0),
-        lark::OnCommand(ID_HIJACK_DELETE_CHECKED, &CImageHijackDialog::OnDeleteChecked, 0),
-        lark::OnCommand(ID_HIJACK_DELETE_ALL, &CImageHijackDialog::OnDeleteAll, 0),
-    };
-    return kTable;
-}
-
 CImageHijackDialog::CImageHijackDialog() : DialogWithTable(kLayout) {}
 
 void CImageHijackDialog::AddHijackRow(const wchar_t* image, const wchar_t* debugger, const wchar_t* keyPath) {

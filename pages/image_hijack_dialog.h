@@ -5,9 +5,10 @@
 #include "pages/list_page.h"
 
 class CImageHijackDialog : public lark::DialogWithTable<CImageHijackDialog, CListPage> {
+    friend DialogWithTable;  // reads kMessages
+
 public:
     CImageHijackDialog();
-    static lark::MessageTable<CImageHijackDialog> Messages();
 
     // The row sink of the page: one ticked row at the row counter.
     void AddHijackRow(const wchar_t* image, const wchar_t* debugger, const wchar_t* keyPath);
@@ -24,4 +25,10 @@ private:
     void DeleteRows(bool tickedOnly);
 
     DWORD m_foundCount = 0;
+
+    static inline const lark::MessageEntry<CImageHijackDialog> kMessages[] = {
+        lark::OnCommand(ID_HIJACK_REFRESH, &CImageHijackDialog::Relist, 0),
+        lark::OnCommand(ID_HIJACK_DELETE_CHECKED, &CImageHijackDialog::OnDeleteChecked, 0),
+        lark::OnCommand(ID_HIJACK_DELETE_ALL, &CImageHijackDialog::OnDeleteAll, 0),
+    };
 };

@@ -36,22 +36,7 @@ private:
 
 }  // namespace
 
-lark::MessageTable<CListPage> CListPage::Messages() {
-    static const lark::MessageEntry<CListPage> kTable[] = {
-        lark::OnNotify(IDC_LIST, NM_RCLICK, &CListPage::OnRightClick),
-        lark::OnNotify(IDC_LIST, NM_CUSTOMDRAW, &CListPage::OnCustomDraw),
-        lark::OnNotify(IDC_LIST, LVN_COLUMNCLICK, &CListPage::OnColumnClick),
-        lark::OnMessage(WM_CONTEXTMENU, &CListPage::OnContextMenu),
-    };
-    return kTable;
-}
-
 CListPage::CListPage(const ListPageLayout& layout) : DialogWithTable(IDD_LISTPAGE), m_layout(layout) {}
-
-void CListPage::DoDataExchange(lark::CDataExchange* pDX) {
-    CDialog::DoDataExchange(pDX);
-    lark::DDX_Control(pDX, IDC_LIST, m_list);
-}
 
 BOOL CListPage::OnInitDialog() {
     CDialog::OnInitDialog();

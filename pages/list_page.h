@@ -18,6 +18,7 @@
 
 #include "framework/controls.h"
 #include "framework/dialog.h"
+#include "resource.h"
 
 // Orders texts by their UTF-16 code units as unsigned numbers; a prefix sorts first; no case folding.
 // Negative, zero or positive like wcscmp.
@@ -40,9 +41,10 @@ struct ListPageLayout {
 };
 
 class CListPage : public lark::DialogWithTable<CListPage> {
+    friend DialogWithTable;  // reads kMessages
+
 public:
     explicit CListPage(const ListPageLayout& layout);
-    static lark::MessageTable<CListPage> Messages();
 
     lark::CListCtrl& List() { return m_list; }
     int RowCounter() const { return m_rowCounter; }
@@ -78,11 +80,10 @@ protected:
     static void EnableItem(HMENU popup, UINT id, bool enabled);
 
     BOOL OnInitDialog() override;
-    void DoDataExchange(lark::CDataExchange* pDX) override;
     void OnOK() override {}
     void OnCancel() override;
 
-    lark::CListCtrl m_list;
+    lark::DlgItem<lark::CListCtrl> m_list{this, IDC_LIST};
 
 private:
     LRESULT OnRightClick(NMHDR* header);
@@ -98,4 +99,11 @@ private:
     int m_clickedRow = 0;
     int m_sortColumn = 0;
     int m_directionFlag = 0;
+
+    static inline const lark::MessageEntry<CListPage> kMessages[] = {
+        lark::OnNotify(IDC_LIST, NM_RCLICK, &CListPage::OnRightClick),
+        lark::OnNotify(IDC_LIST, NM_CUSTOMDRAW, &CListPage::OnCustomDraw),
+        lark::OnNotify(IDC_LIST, LVN_COLUMNCLICK, &CListPage::OnColumnClick),
+        lark::OnMessage(WM_CONTEXTMENU, &CListPage::OnContextMenu),
+    };
 };

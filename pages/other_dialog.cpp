@@ -18,31 +18,7 @@ constexpr const wchar_t kNotice[] = L"提示";
 
 }  // namespace
 
-lark::MessageTable<COtherDialog> COtherDialog::Messages() {
-    static const lark::MessageEntry<COtherDialog> kTable[] = {
-        lark::OnCommand(IDC_SELECT_ALL, &COtherDialog::OnSelectAll),
-        lark::OnCommand(IDC_FIX_REPAIR, &COtherDialog::OnRepair),
-        lark::OnCommand(IDC_FIX_HIDDEN_FOLDERS, &COtherDialog::OnHiddenFolders),
-    };
-    return kTable;
-}
-
 COtherDialog::COtherDialog() : DialogWithTable(IDD_OTHER) {}
-
-void COtherDialog::DoDataExchange(lark::CDataExchange* pDX) {
-    CDialog::DoDataExchange(pDX);
-    lark::DDX_Control(pDX, IDC_FIX_HIDDEN_FOLDERS, m_hiddenFolders);
-    lark::DDX_Control(pDX, IDC_FIX_TASKMGR, m_taskmgr);
-    lark::DDX_Control(pDX, IDC_FIX_MBR, m_bootRecord);
-    lark::DDX_Control(pDX, IDC_FIX_HIDDEN_OPTION, m_hiddenOption);
-    lark::DDX_Control(pDX, IDC_FIX_IE_OPTIONS, m_browserOptions);
-    lark::DDX_Control(pDX, IDC_FIX_FILE_EXTENSIONS, m_fileExtensions);
-    lark::DDX_Control(pDX, IDC_FIX_REGEDIT, m_regedit);
-    lark::DDX_Control(pDX, IDC_FIX_TRAY_MENU, m_trayMenu);
-    lark::DDX_Control(pDX, IDC_FIX_IE_LINKS, m_browserLinks);
-    lark::DDX_Control(pDX, IDC_FIX_SAFEBOOT, m_safeBoot);
-    lark::DDX_Control(pDX, IDC_SELECT_ALL, m_selectAll);
-}
 
 BOOL COtherDialog::OnInitDialog() {
     CDialog::OnInitDialog();

@@ -5,19 +5,20 @@
 
 #include "framework/controls.h"
 #include "framework/dialog.h"
+#include "resource.h"
 
 class COtherDialog : public lark::DialogWithTable<COtherDialog> {
+    friend DialogWithTable;  // reads kMessages
+
 public:
     static constexpr int kGroupSize = 8;
 
     COtherDialog();
-    static lark::MessageTable<COtherDialog> Messages();
 
     // 0: the next click on 1018 ticks the group; 1: it inverts it.
     int SelectAllState() const { return m_selectAllState; }
 
 protected:
-    void DoDataExchange(lark::CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
 
 private:
@@ -27,18 +28,24 @@ private:
     void StartLibraryRegistration(const wchar_t* parameters);
     bool Ticked(const lark::CButton& box) const { return box.GetCheck() == BST_CHECKED; }
 
-    lark::CButton m_hiddenFolders;   // 1008
-    lark::CButton m_taskmgr;         // 1009
-    lark::CButton m_bootRecord;      // 1010
-    lark::CButton m_hiddenOption;    // 1011
-    lark::CButton m_browserOptions;  // 1012
-    lark::CButton m_fileExtensions;  // 1013
-    lark::CButton m_regedit;         // 1014
-    lark::CButton m_trayMenu;        // 1015
-    lark::CButton m_browserLinks;    // 1016
-    lark::CButton m_safeBoot;        // 1017
-    lark::CButton m_selectAll;       // 1018
+    lark::DlgItem<lark::CButton> m_hiddenFolders{this, IDC_FIX_HIDDEN_FOLDERS};
+    lark::DlgItem<lark::CButton> m_taskmgr{this, IDC_FIX_TASKMGR};
+    lark::DlgItem<lark::CButton> m_bootRecord{this, IDC_FIX_MBR};
+    lark::DlgItem<lark::CButton> m_hiddenOption{this, IDC_FIX_HIDDEN_OPTION};
+    lark::DlgItem<lark::CButton> m_browserOptions{this, IDC_FIX_IE_OPTIONS};
+    lark::DlgItem<lark::CButton> m_fileExtensions{this, IDC_FIX_FILE_EXTENSIONS};
+    lark::DlgItem<lark::CButton> m_regedit{this, IDC_FIX_REGEDIT};
+    lark::DlgItem<lark::CButton> m_trayMenu{this, IDC_FIX_TRAY_MENU};
+    lark::DlgItem<lark::CButton> m_browserLinks{this, IDC_FIX_IE_LINKS};
+    lark::DlgItem<lark::CButton> m_safeBoot{this, IDC_FIX_SAFEBOOT};
+    lark::DlgItem<lark::CButton> m_selectAll{this, IDC_SELECT_ALL};
     // The boxes that 1018 acts on, in its order; the hidden-folder and boot-record boxes are not among them.
     lark::CButton* m_group[kGroupSize] = {};
     int m_selectAllState = 0;
+
+    static inline const lark::MessageEntry<COtherDialog> kMessages[] = {
+        lark::OnCommand(IDC_SELECT_ALL, &COtherDialog::OnSelectAll),
+        lark::OnCommand(IDC_FIX_REPAIR, &COtherDialog::OnRepair),
+        lark::OnCommand(IDC_FIX_HIDDEN_FOLDERS, &COtherDialog::OnHiddenFolders),
+    };
 };

@@ -13,6 +13,7 @@
 #include "pages/file_type_dialog.h"
 #include "resource.h"
 #include "support/associations.h"
+#include "support/list_page.h"
 #include "support/registry.h"
 #include "support/scripted_prompts.h"
 #include "support/ui.h"
@@ -249,64 +250,19 @@ protected:
     }
 
     lark::CListCtrl& List() { return page.List(); }
-    std::wstring Text(int row, int column) { return List().GetItemText(row, column); }
-    int RowOf(const std::wstring& name) {
-        for (int r = 0; r < List().GetItemCount(); ++r) {
-            if (Text(r, 0) == name) return r;
-        }
-        return -1;
-    }
-    void RightClick(int row, POINT at = {30, 40}) {
-        NMITEMACTIVATE click{};
-        click.hdr = {List().m_hWnd, IDC_LIST, static_cast<UINT>(NM_RCLICK)};
-        click.iItem = row;
-        click.ptAction = at;
-        page.SendMessage(WM_NOTIFY, IDC_LIST, reinterpret_cast<LPARAM>(&click));
-    }
-    void Command(UINT id) { page.SendMessage(WM_COMMAND, MAKEWPARAM(id, 0), 0); }
-    void ClickColumn(int column) {
-        NMLISTVIEW click{};
-        click.hdr = {List().m_hWnd, IDC_LIST, static_cast<UINT>(LVN_COLUMNCLICK)};
-        click.iItem = -1;
-        click.iSubItem = column;
-        EXPECT_EQ(page.SendMessage(WM_NOTIFY, IDC_LIST, reinterpret_cast<LPARAM>(&click)), 0);
-    }
-    // One custom-draw stage through the page; the colours the page chose and its answer.
-    struct Drawn {
-        LRESULT result;
-        COLORREF text, background;
-    };
-    Drawn Draw(DWORD stage, int row, int subItem) {
-        NMLVCUSTOMDRAW draw{};
-        draw.nmcd.hdr = {List().m_hWnd, IDC_LIST, static_cast<UINT>(NM_CUSTOMDRAW)};
-        draw.nmcd.dwDrawStage = stage;
-        draw.nmcd.dwItemSpec = static_cast<DWORD_PTR>(row);
-        draw.iSubItem = subItem;
-        draw.clrText = RGB(1, 2, 3);
-        draw.clrTextBk = RGB(4, 5, 6);
-        const LRESULT result = page.SendMessage(WM_NOTIFY, IDC_LIST, reinterpret_cast<LPARAM>(&draw));
-        return {result, draw.clrText, draw.clrTextBk};
-    }
-    std::vector<std::wstring> Column(int column) {
-        std::vector<std::wstring> texts;
-        for (int r = 0; r < List().GetItemCount(); ++r) texts.push_back(Text(r, column));
-        return texts;
-    }
+    std::wstring Text(int row, int column) { return list.Text(row, column); }
+    int RowOf(const std::wstring& name) { return list.RowOf(name); }
 
     HookedPrompts prompts;
     test::PageHost host;
     CFileTypeDialog page;
+    test::ListPageDriver list{page, prompts};
 };
 
 TEST_F(FileTypePage, ListsEveryEntryWithItsStateValueAndKey) {
     EXPECT_EQ(List().GetExtendedStyle(), static_cast<DWORD>(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT));
-    const wchar_t* headings[] = {L"名 称", L"扩展名称", L"状态", L"关联路径", L"注册表项"};
-    const int widths[] = {80, 80, 60, 200, 300};
-    ASSERT_EQ(List().GetColumnCount(), 5);
-    for (int c = 0; c < 5; ++c) {
-        EXPECT_EQ(List().GetColumnHeading(c), headings[c]);
-        EXPECT_EQ(List().GetColumnWidth(c), widths[c]);
-    }
+    EXPECT_EQ(list.Columns(), (std::vector<test::ListPageDriver::Column>{
+                                  {L"名 称", 80}, {L"扩展名称", 80}, {L"状态", 60}, {L"关联路径", 200}, {L"注册表项", 300}}));
     ASSERT_EQ(List().GetItemCount(), 14);
     EXPECT_EQ(page.RowCounter(), 14);
     for (int r = 0; r < 14; ++r) {
@@ -324,18 +280,9 @@ TEST_F(FileTypePage, ListsEveryEntryWithItsStateValueAndKey) {
 }
 
 TEST_F(FileTypePage, WrongRowsAreDrawnRedInEveryCell) {
-    EXPECT_EQ(Draw(CDDS_PREPAINT, 0, 0).result, CDRF_NOTIFYSUBITEMDRAW);
-    EXPECT_EQ(Draw(CDDS_ITEMPREPAINT, 3, 0).result, CDRF_NOTIFYSUBITEMDRAW);
-    for (int subItem = 0; subItem < 5; ++subItem) {
-        const Drawn wrong = Draw(CDDS_ITEMPREPAINT | CDDS_SUBITEM, 3, subItem);
-        EXPECT_EQ(wrong.result, CDRF_DODEFAULT);
-        EXPECT_EQ(wrong.text, RGB(255, 0, 0)) << subItem;
-        EXPECT_EQ(wrong.background, RGB(255, 255, 255)) << subItem;
-        const Drawn right = Draw(CDDS_ITEMPREPAINT | CDDS_SUBITEM, 4, subItem);
-        EXPECT_EQ(right.text, RGB(0, 0, 0)) << subItem;
-        EXPECT_EQ(right.background, RGB(255, 255, 255)) << subItem;
-    }
-    const Drawn post = Draw(CDDS_ITEMPOSTPAINT, 3, 0);
+    EXPECT_EQ(list.RowColour(3), RGB(255, 0, 0));
+    EXPECT_EQ(list.RowColour(4), RGB(0, 0, 0));
+    const auto post = list.Draw(CDDS_ITEMPOSTPAINT, 3, 0);
     EXPECT_EQ(post.result, CDRF_DODEFAULT);
     EXPECT_EQ(post.text, RGB(1, 2, 3));
 }
@@ -347,12 +294,10 @@ TEST_F(FileTypePage, RepairIsOfferedOnlyOnAWrongRow) {
         bool repairEnabled;
     } cases[] = {{"wrong row", 3, true}, {"correct row", 0, false}, {"no row", -1, false}, {"wrong row again", 5, true}};
     for (const auto& c : cases) {
-        RightClick(c.row, {30, 40});
+        EXPECT_EQ(list.RightClick(c.row, {30, 40}), 0);
         const auto* menu = prompts.LastMenu();
         ASSERT_NE(menu, nullptr) << c.name;
-        ASSERT_EQ(menu->menu.size(), 2u);
-        EXPECT_EQ(menu->menu[0].text, L"刷新列表");
-        EXPECT_EQ(menu->menu[1].text, L"修复关联");
+        EXPECT_EQ(list.MenuTexts(), (std::vector<std::wstring>{L"刷新列表", L"修复关联"}));
         EXPECT_TRUE(prompts.LastMenuEnabled(ID_FILETYPE_REFRESH)) << c.name;
         EXPECT_EQ(prompts.LastMenuEnabled(ID_FILETYPE_REPAIR), c.repairEnabled) << c.name;
         EXPECT_EQ(page.ClickedRow(), c.row) << c.name;
@@ -365,9 +310,43 @@ TEST_F(FileTypePage, RepairIsOfferedOnlyOnAWrongRow) {
     }
 }
 
+// Shift+F10 in the list: the menu of the focused row at that row, and its commands act on it.
+TEST_F(FileTypePage, KeyboardOpensTheMenuForTheFocusedRow) {
+    const int exe = RowOf(L"exefile");
+    list.Select(exe);
+    list.KeyboardMenu();
+    ASSERT_EQ(list.MenusShown(), 1u);
+    EXPECT_EQ(page.ClickedRow(), exe);
+    EXPECT_TRUE(prompts.LastMenuEnabled(ID_FILETYPE_REPAIR));
+    RECT bounds{};
+    bounds.left = LVIR_BOUNDS;
+    ASSERT_TRUE(List().SendMessage(LVM_GETITEMRECT, exe, reinterpret_cast<LPARAM>(&bounds)));
+    POINT below{0, bounds.bottom};
+    ::ClientToScreen(List().m_hWnd, &below);
+    EXPECT_EQ(prompts.LastMenu()->point.y, below.y);
+    EXPECT_EQ(prompts.LastMenu()->owner, page.m_hWnd);
+    list.Command(ID_FILETYPE_REPAIR);
+    EXPECT_EQ(test::OpenCommandOf(kExeKey), L"\"%1\" %*");
+
+    list.Select(-1);
+    list.KeyboardMenu();
+    ASSERT_EQ(list.MenusShown(), 2u);
+    EXPECT_EQ(page.ClickedRow(), -1);
+    EXPECT_FALSE(prompts.LastMenuEnabled(ID_FILETYPE_REPAIR));
+}
+
+// A real right click goes through NM_RCLICK and then WM_CONTEXTMENU: one menu, not two.
+TEST_F(FileTypePage, MouseRightClickShowsOneMenu) {
+    const int txt = RowOf(L"txtfile");
+    list.MouseRightClick(txt);
+    EXPECT_EQ(list.MenusShown(), 1u);
+    EXPECT_EQ(page.ClickedRow(), txt);
+    EXPECT_TRUE(prompts.LastMenuEnabled(ID_FILETYPE_REPAIR));
+}
+
 TEST_F(FileTypePage, ChosenMenuCommandReachesThePage) {
     prompts.menuChoices.push_back(ID_FILETYPE_REPAIR);
-    RightClick(3);
+    list.RightClick(3);
     test::PumpMessages(50);
     EXPECT_EQ(test::OpenCommandOf(kExeKey), L"\"%1\" %*");
     EXPECT_EQ(Text(RowOf(L"exefile"), 2), L"正确");
@@ -376,9 +355,9 @@ TEST_F(FileTypePage, ChosenMenuCommandReachesThePage) {
 TEST_F(FileTypePage, ColumnClicksSortDescendingFirstThenReverse) {
     // Item data travels with its row.
     for (int r = 0; r < List().GetItemCount(); ++r) List().SetItemData(r, 1000 + r);
-    ClickColumn(2);
+    EXPECT_EQ(list.ClickColumn(2), 0);
     EXPECT_EQ(page.SortColumn(), 2);
-    auto states = Column(2);
+    auto states = list.ColumnTexts(2);
     EXPECT_EQ(states[0], L"错误");
     EXPECT_EQ(states[1], L"错误");
     EXPECT_EQ(states[2], L"正确");
@@ -388,18 +367,18 @@ TEST_F(FileTypePage, ColumnClicksSortDescendingFirstThenReverse) {
         while (FileAssociationTable[original].displayName != Text(r, 0)) ++original;
         EXPECT_EQ(List().GetItemData(r), static_cast<DWORD_PTR>(1000 + original)) << r;
     }
-    ClickColumn(2);
-    states = Column(2);
+    EXPECT_EQ(list.ClickColumn(2), 0);
+    states = list.ColumnTexts(2);
     EXPECT_EQ(states[11], L"正确");
     EXPECT_EQ(states[12], L"错误");
     EXPECT_EQ(states[13], L"错误");
     // One direction flag for all columns: the next click, on names, sorts descending again.
-    ClickColumn(0);
-    auto names = Column(0);
+    EXPECT_EQ(list.ClickColumn(0), 0);
+    auto names = list.ColumnTexts(0);
     EXPECT_EQ(names.front(), L"vbsfile");
     EXPECT_EQ(names.back(), L"batfile");
-    ClickColumn(1);  // and now ascending
-    auto extensions = Column(1);
+    EXPECT_EQ(list.ClickColumn(1), 0);  // and now ascending
+    auto extensions = list.ColumnTexts(1);
     EXPECT_EQ(extensions.front(), L".bat");
     EXPECT_EQ(extensions[8], L".js");
     EXPECT_EQ(extensions.back(), L".vbs");
@@ -426,8 +405,8 @@ TEST_F(FileTypePage, TextsAreOrderedByCodeUnits) {
 }
 
 TEST_F(FileTypePage, RepairRefillsTheListShowingCorrect) {
-    RightClick(RowOf(L"exefile"));
-    Command(ID_FILETYPE_REPAIR);
+    list.RightClick(RowOf(L"exefile"));
+    list.Command(ID_FILETYPE_REPAIR);
     EXPECT_TRUE(prompts.Messages().empty());
     EXPECT_EQ(test::OpenCommandOf(kExeKey), L"\"%1\" %*");
     ASSERT_EQ(List().GetItemCount(), 14);
@@ -437,11 +416,11 @@ TEST_F(FileTypePage, RepairRefillsTheListShowingCorrect) {
 }
 
 TEST_F(FileTypePage, FailedRepairSaysSoAndStillListsTheEntryAsWrong) {
-    RightClick(RowOf(L"exefile"));
+    list.RightClick(RowOf(L"exefile"));
     {
         UnwritableClassesRoot unwritable;
         prompts.onMessage = [&] { unwritable.Restore(); };  // the refill reads the real classes again
-        Command(ID_FILETYPE_REPAIR);
+        list.Command(ID_FILETYPE_REPAIR);
     }
     const auto shown = prompts.Messages();
     ASSERT_EQ(shown.size(), 1u);
@@ -457,7 +436,7 @@ TEST_F(FileTypePage, RefreshShowsTheRegistryAsItIsNow) {
     test::DeleteTree(HKEY_CLASSES_ROOT, L"chm.file");
     test::WriteCleanAssociations();
     test::DeleteTree(HKEY_CLASSES_ROOT, L"jsfile");
-    Command(ID_FILETYPE_REFRESH);
+    list.Command(ID_FILETYPE_REFRESH);
     EXPECT_EQ(List().GetItemCount(), 13);
     EXPECT_EQ(page.RowCounter(), 13);
     EXPECT_EQ(RowOf(L"jsfile"), -1);

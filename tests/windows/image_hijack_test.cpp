@@ -12,6 +12,7 @@
 #include "pages/image_hijack.h"
 #include "pages/image_hijack_dialog.h"
 #include "resource.h"
+#include "support/list_page.h"
 #include "support/registry.h"
 #include "support/scripted_prompts.h"
 #include "support/ui.h"
@@ -276,28 +277,9 @@ protected:
     void TearDown() override { ClearOptions(); }
 
     lark::CListCtrl& List() { return page.List(); }
-    std::wstring Text(int row, int column) { return List().GetItemText(row, column); }
-    int RowOf(const std::wstring& image) {
-        for (int r = 0; r < List().GetItemCount(); ++r) {
-            if (Text(r, 0) == image) return r;
-        }
-        return -1;
-    }
-    void Command(UINT id) { page.SendMessage(WM_COMMAND, MAKEWPARAM(id, 0), 0); }
-    void RightClick(int row) {
-        NMITEMACTIVATE click{};
-        click.hdr = {List().m_hWnd, IDC_LIST, static_cast<UINT>(NM_RCLICK)};
-        click.iItem = row;
-        click.ptAction = {12, 34};
-        EXPECT_EQ(page.SendMessage(WM_NOTIFY, IDC_LIST, reinterpret_cast<LPARAM>(&click)), 0);
-    }
-    void ClickColumn(int column) {
-        NMLISTVIEW click{};
-        click.hdr = {List().m_hWnd, IDC_LIST, static_cast<UINT>(LVN_COLUMNCLICK)};
-        click.iItem = -1;
-        click.iSubItem = column;
-        page.SendMessage(WM_NOTIFY, IDC_LIST, reinterpret_cast<LPARAM>(&click));
-    }
+    std::wstring Text(int row, int column) { return list.Text(row, column); }
+    int RowOf(const std::wstring& image) { return list.RowOf(image); }
+    void Command(UINT id) { list.Command(id); }
     void ExpectAllTicked() {
         for (int r = 0; r < List().GetItemCount(); ++r) EXPECT_TRUE(List().GetCheck(r)) << r;
     }
@@ -309,18 +291,14 @@ protected:
     test::ScriptedPrompts prompts;
     test::PageHost host;
     CImageHijackDialog page;
+    test::ListPageDriver list{page, prompts};
 };
 
 TEST_F(ImageHijackPage, ListsEveryHijackTicked) {
     EXPECT_EQ(List().GetExtendedStyle(),
               static_cast<DWORD>(LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT));
-    const wchar_t* headings[] = {L"名  称", L"劫持路径", L"注册表项"};
-    const int widths[] = {120, 120, 520};
-    ASSERT_EQ(List().GetColumnCount(), 3);
-    for (int c = 0; c < 3; ++c) {
-        EXPECT_EQ(List().GetColumnHeading(c), headings[c]);
-        EXPECT_EQ(List().GetColumnWidth(c), widths[c]);
-    }
+    EXPECT_EQ(list.Columns(),
+              (std::vector<test::ListPageDriver::Column>{{L"名  称", 120}, {L"劫持路径", 120}, {L"注册表项", 520}}));
     ASSERT_EQ(List().GetItemCount(), 3);
     EXPECT_EQ(page.FoundCount(), 3u);
     EXPECT_EQ(page.RowCounter(), 3);
@@ -368,13 +346,10 @@ TEST_F(ImageHijackPage, DeleteAllIgnoresTheTicks) {
 
 TEST_F(ImageHijackPage, DeleteCommandsNeedASelectedRowNotATickedOne) {
     ExpectAllTicked();
-    RightClick(-1);
+    EXPECT_EQ(list.RightClick(-1, {12, 34}), 0);
     const auto* menu = prompts.LastMenu();
     ASSERT_NE(menu, nullptr);
-    ASSERT_EQ(menu->menu.size(), 3u);
-    EXPECT_EQ(menu->menu[0].text, L"刷新列表");
-    EXPECT_EQ(menu->menu[1].text, L"删除选中");
-    EXPECT_EQ(menu->menu[2].text, L"删除全部");
+    EXPECT_EQ(list.MenuTexts(), (std::vector<std::wstring>{L"刷新列表", L"删除选中", L"删除全部"}));
     EXPECT_TRUE(prompts.LastMenuEnabled(ID_HIJACK_REFRESH));
     EXPECT_FALSE(prompts.LastMenuEnabled(ID_HIJACK_DELETE_CHECKED));
     EXPECT_FALSE(prompts.LastMenuEnabled(ID_HIJACK_DELETE_ALL));
@@ -386,7 +361,7 @@ TEST_F(ImageHijackPage, DeleteCommandsNeedASelectedRowNotATickedOne) {
 
     List().SetItemState(1, LVIS_SELECTED, LVIS_SELECTED);
     TickOnly({});
-    RightClick(1);
+    EXPECT_EQ(list.RightClick(1, {12, 34}), 0);
     EXPECT_TRUE(prompts.LastMenuEnabled(ID_HIJACK_DELETE_CHECKED));
     EXPECT_TRUE(prompts.LastMenuEnabled(ID_HIJACK_DELETE_ALL));
 }
@@ -414,10 +389,10 @@ TEST_F(ImageHijackPage, PageWithoutOptionsKeySaysSoWhenItStarts) {
 }
 
 TEST_F(ImageHijackPage, ColumnSortUsesThisPagesOwnState) {
-    ClickColumn(0);
+    list.ClickColumn(0);
     EXPECT_EQ(Text(0, 0), L"taskmgr.exe");  // descending first
     EXPECT_EQ(Text(2, 0), L"avp.exe");
-    ClickColumn(1);  // ascending: the empty Debugger first
+    list.ClickColumn(1);  // ascending: the empty Debugger first
     EXPECT_EQ(Text(0, 0), L"taskmgr.exe");
     EXPECT_EQ(Text(0, 1), L"");
     EXPECT_EQ(page.SortColumn(), 1);
