@@ -37,3 +37,8 @@ target_link_libraries(Larkspur PRIVATE larkspur_core ${LARKSPUR_STATIC_LINK} -mu
 set_target_properties(Larkspur PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${LARKSPUR_BIN_DIR})
 
 include(cmake/wine-tests.cmake)
+
+# The programs' bytes depend on their sources alone: a second build of both in another folder, a day
+# later, must give the same files, and so the same published package. It builds with all cores.
+add_test(NAME dist.reproducible COMMAND ${LARKSPUR_SOURCE_DIR}/scripts/check-reproducible)
+set_tests_properties(dist.reproducible PROPERTIES RUN_SERIAL TRUE)
