@@ -2,6 +2,7 @@
 
 #include "app/about_dlg.h"
 #include "app/duty_dlg.h"
+#include "app/fast_check_host.h"
 #include "core/trust_library.h"
 #include "framework/handles.h"
 #include "framework/prompts.h"
@@ -27,26 +28,26 @@ bool EnableRestorePrivilege() {
     return ::GetLastError() != ERROR_NOT_ALL_ASSIGNED;
 }
 
-const lark::MessageEntry<CLarkspurDlg> CLarkspurDlg::kMessages[] = {
-    lark::OnMessage(WM_SYSCOMMAND, &CLarkspurDlg::OnSysCommand),
-    lark::OnMessage(WM_PAINT, &CLarkspurDlg::OnPaint),
-    lark::OnMessage(WM_QUERYDRAGICON, &CLarkspurDlg::OnQueryDragIcon),
-    lark::OnMessage(WM_TIMER, &CLarkspurDlg::OnTimer),
-    lark::OnNotify(IDC_TAB, TCN_SELCHANGE, &CLarkspurDlg::OnTabSelChange),
-};
+lark::MessageTable<CLarkspurDlg> CLarkspurDlg::Messages() {
+    static const lark::MessageEntry<CLarkspurDlg> kTable[] = {
+        lark::OnMessage(WM_SYSCOMMAND, &CLarkspurDlg::OnSysCommand),
+        lark::OnMessage(WM_PAINT, &CLarkspurDlg::OnPaint),
+        lark::OnMessage(WM_QUERYDRAGICON, &CLarkspurDlg::OnQueryDragIcon),
+        lark::OnMessage(WM_TIMER, &CLarkspurDlg::OnTimer),
+        lark::OnNotify(IDC_TAB, TCN_SELCHANGE, &CLarkspurDlg::OnTabSelChange),
+    };
+    return kTable;
+}
 
 CLarkspurDlg::CLarkspurDlg(lark::CWnd* parent)
-    : CDialog(IDD_MAIN, parent),
-      m_hIcon(::LoadIconW(lark::ResourceInstance(), MAKEINTRESOURCEW(IDR_MAINFRAME))) {}
+    : DialogWithTable(IDD_MAIN, parent),
+      m_hIcon(::LoadIconW(lark::ResourceInstance(), MAKEINTRESOURCEW(IDR_MAINFRAME))),
+      m_fastCheck(&ProgramFastCheckHost()) {}
 
 void CLarkspurDlg::DoDataExchange(lark::CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
     lark::DDX_Control(pDX, IDC_TAB, m_tab);
     lark::DDX_Control(pDX, IDC_PICTURE, m_picture);
-}
-
-bool CLarkspurDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-    return lark::DispatchTable(*this, kMessages, message, wParam, lParam, result);
 }
 
 BOOL CLarkspurDlg::OnInitDialog() {

@@ -17,13 +17,14 @@
 // true when the adjustment succeeded and assigned the privilege.
 bool EnableRestorePrivilege();
 
-class CLarkspurDlg : public lark::CDialog {
+class CLarkspurDlg : public lark::DialogWithTable<CLarkspurDlg> {
 public:
     static constexpr int kPageCount = 8;
     static constexpr UINT_PTR kBannerTimer = 2;
     static constexpr UINT kBannerDelay = 1667;  // ms
 
     explicit CLarkspurDlg(lark::CWnd* parent = nullptr);
+    static lark::MessageTable<CLarkspurDlg> Messages();
 
     lark::CTabCtrl& TabControl() { return m_tab; }
     lark::CDialog* Page(int index) { return m_pages[index]; }
@@ -33,7 +34,6 @@ protected:
     void DoDataExchange(lark::CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
     void OnCancel() override;
-    bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
     LRESULT OnSysCommand(WPARAM wParam, LPARAM lParam);
@@ -56,6 +56,4 @@ private:
     CFirewallPolicyDialog m_firewallPolicy;
     COtherDialog m_other;
     CPictureEx m_picture;
-
-    static const lark::MessageEntry<CLarkspurDlg> kMessages[];
 };

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/gif_blocks.h"
+#include "framework/resources.h"
 #include "resource.h"
 
 std::atomic<int> CPictureEx::s_passes{0};
@@ -50,32 +51,24 @@ CPictureEx::CPictureEx() : m_stopEvent(::CreateEventW(nullptr, TRUE, FALSE, null
 CPictureEx::~CPictureEx() { ReleasePicture(); }
 
 BOOL CPictureEx::LoadAnimationResource() {
-    HINSTANCE module = lark::ResourceInstance();
-    HRSRC info = ::FindResourceW(module, MAKEINTRESOURCEW(IDR_PCGIF), L"PCGIF");
-    if (!info) return FALSE;
-    HGLOBAL resource = ::LoadResource(module, info);
-    if (!resource) return FALSE;
-    const DWORD size = ::SizeofResource(module, info);
-    if (size == 0) return FALSE;
+    const auto bytes = lark::ResourceBytes(lark::ResourceInstance(), MAKEINTRESOURCEW(IDR_PCGIF), L"PCGIF");
+    if (!bytes || bytes->empty()) return FALSE;
+    const DWORD size = static_cast<DWORD>(bytes->size());
 
     lark::UniqueGlobal block(::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size));
     if (!block) return FALSE;
     void* target = ::GlobalLock(block.get());
-    const void* source = ::LockResource(resource);
-    if (!target || !source) {
-        if (target) ::GlobalUnlock(block.get());
-        return FALSE;
-    }
-    std::memcpy(target, source, size);
+    if (!target) return FALSE;
+    std::memcpy(target, bytes->data(), size);
     ::GlobalUnlock(block.get());
     return LoadFromMemoryBlock(block.get(), size);
 }
 
 BOOL CPictureEx::LoadStillPicture(HGLOBAL block, DWORD size) {
-    IStream* stream = nullptr;
-    if (FAILED(::CreateStreamOnHGlobal(block, FALSE, &stream)) || !stream) return FALSE;
-    const HRESULT hr = ::OleLoadPicture(stream, static_cast<LONG>(size), FALSE, IID_IPicture, m_picture.put());
-    stream->Release();
+    lark::UniqueComPtr<IStream> stream;
+    if (FAILED(::CreateStreamOnHGlobal(block, FALSE, stream.put())) || !stream) return FALSE;
+    const HRESULT hr =
+        ::OleLoadPicture(stream.get(), static_cast<LONG>(size), FALSE, IID_IPicture, m_picture.put_void());
     if (FAILED(hr) || !m_picture) {
         m_picture.reset();
         return FALSE;
@@ -135,14 +128,13 @@ BOOL CPictureEx::LoadFromMemoryBlock(HGLOBAL block, DWORD size) {
                 AnimationFrame frame;
                 HGLOBAL file = ExtractFrameBlock(length, frame);
                 if (!file) break;
-                IStream* stream = nullptr;
-                if (FAILED(::CreateStreamOnHGlobal(file, TRUE, &stream)) || !stream) {
+                lark::UniqueComPtr<IStream> stream;
+                if (FAILED(::CreateStreamOnHGlobal(file, TRUE, stream.put())) || !stream) {
                     ::GlobalFree(file);
                     continue;
                 }
-                const HRESULT hr =
-                    ::OleLoadPicture(stream, static_cast<LONG>(length), FALSE, IID_IPicture, frame.picture.put());
-                stream->Release();
+                const HRESULT hr = ::OleLoadPicture(stream.get(), static_cast<LONG>(length), FALSE, IID_IPicture,
+                                                   frame.picture.put_void());
                 if (SUCCEEDED(hr) && frame.picture) m_frames.push_back(std::move(frame));
             }
             ::GlobalUnlock(block);

@@ -12,41 +12,11 @@
 #include <optional>
 #include <vector>
 
+#include "framework/com.h"
 #include "framework/controls.h"
 
 // One owned reference to an OLE picture.
-class PictureRef {
-public:
-    PictureRef() = default;
-    explicit PictureRef(IPicture* picture) : m_picture(picture) {}
-    PictureRef(const PictureRef&) = delete;
-    PictureRef& operator=(const PictureRef&) = delete;
-    PictureRef(PictureRef&& other) noexcept : m_picture(other.m_picture) { other.m_picture = nullptr; }
-    PictureRef& operator=(PictureRef&& other) noexcept {
-        if (this != &other) {
-            reset();
-            m_picture = other.m_picture;
-            other.m_picture = nullptr;
-        }
-        return *this;
-    }
-    ~PictureRef() { reset(); }
-    IPicture* get() const { return m_picture; }
-    IPicture* operator->() const { return m_picture; }
-    explicit operator bool() const { return m_picture != nullptr; }
-    void reset() {
-        if (m_picture) m_picture->Release();
-        m_picture = nullptr;
-    }
-    // For OleLoadPicture's out-parameter.
-    void** put() {
-        reset();
-        return reinterpret_cast<void**>(&m_picture);
-    }
-
-private:
-    IPicture* m_picture = nullptr;
-};
+using PictureRef = lark::UniqueComPtr<IPicture>;
 
 // One decoded frame of a GIF animation.
 struct AnimationFrame {

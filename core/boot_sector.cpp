@@ -4,6 +4,7 @@
 
 #include "core/boot_code.h"
 #include "framework/handles.h"
+#include "framework/resources.h"
 #include "framework/wnd.h"
 
 namespace lark::disk {
@@ -125,12 +126,7 @@ int ResetMasterBootRecord() {
 }
 
 std::span<const unsigned char> StandardBootCode() {
-    const HINSTANCE module = lark::ResourceInstance();
-    HRSRC found = ::FindResourceW(module, L"STANDARD_BOOT_CODE", RT_RCDATA);
-    if (!found) return {};
-    HGLOBAL loaded = ::LoadResource(module, found);
-    const void* data = loaded ? ::LockResource(loaded) : nullptr;
-    const DWORD size = ::SizeofResource(module, found);
-    if (!data || size != kBootCodeSize) return {};
-    return {static_cast<const unsigned char*>(data), size};
+    const auto bytes = lark::ResourceBytes(lark::ResourceInstance(), L"STANDARD_BOOT_CODE", RT_RCDATA);
+    if (!bytes || bytes->size() != kBootCodeSize) return {};
+    return {reinterpret_cast<const unsigned char*>(bytes->data()), bytes->size()};
 }

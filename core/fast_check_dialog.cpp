@@ -1,17 +1,14 @@
 #include "core/fast_check_dialog.h"
 
-#include "app/my_about_dlg.h"
-#include "app/update_handoff.h"
 #include "core/boot_sector.h"
+#include "core/fast_check.h"
 #include "core/safe_boot.h"
 #include "framework/handles.h"
-#include "pages/file_type_dialog.h"
-#include "pages/image_hijack_dialog.h"
+#include "pages/file_type.h"
+#include "pages/image_hijack.h"
 #include "resource.h"
 
 namespace {
-
-constexpr const wchar_t kPolicyKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
 
 constexpr const wchar_t kNoAnomaly[] = L"未发现异常";
 constexpr const wchar_t kRepaired[] = L"修复完成";
@@ -28,23 +25,6 @@ constexpr UINT kUpdateFrames[] = {IDB_UPDATE_FRAME1, IDB_UPDATE_FRAME2, IDB_UPDA
 
 }  // namespace
 
-int CheckPolicyValue(const wchar_t* valueName) {
-    lark::UniqueRegKey key;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, kPolicyKey, 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS) return 1;
-    BYTE data[4] = {};
-    DWORD size = sizeof(data);
-    if (::RegQueryValueExW(key.get(), valueName, nullptr, nullptr, data, &size) != ERROR_SUCCESS) return 1;
-    const DWORD number = data[0] | (data[1] << 8) | (data[2] << 16) | (static_cast<DWORD>(data[3]) << 24);
-    return (number == 1 || data[0] == 0x31) ? 0 : 1;
-}
-
-int DeletePolicyValue(const wchar_t* valueName) {
-    lark::UniqueRegKey key;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, kPolicyKey, 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS) return 0;
-    const LONG error = ::RegDeleteValueW(key.get(), valueName);
-    return (error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND) ? 1 : 0;
-}
-
 // Detection and repair of each row, in row order. A row without routines is left out of both.
 const CFastCheckDialog::RowRoutines CFastCheckDialog::kRows[kRowCount] = {
     {&CFastCheckDialog::DetectAssociations, &CFastCheckDialog::RepairAssociations},
@@ -54,14 +34,17 @@ const CFastCheckDialog::RowRoutines CFastCheckDialog::kRows[kRowCount] = {
     {&CFastCheckDialog::DetectSafeMode, &CFastCheckDialog::RepairSafeMode},
 };
 
-const lark::MessageEntry<CFastCheckDialog> CFastCheckDialog::kMessages[] = {
-    lark::OnCommand(IDC_DETECT, &CFastCheckDialog::OnDetect),
-    lark::OnCommand(IDC_REPAIR, &CFastCheckDialog::OnRepair),
-    lark::OnCommand(IDC_ABOUT, &CFastCheckDialog::OnAboutButton),
-    lark::OnMessage(WM_TIMER, &CFastCheckDialog::OnTimer),
-};
+lark::MessageTable<CFastCheckDialog> CFastCheckDialog::Messages() {
+    static const lark::MessageEntry<CFastCheckDialog> kTable[] = {
+        lark::OnCommand(IDC_DETECT, &CFastCheckDialog::OnDetect),
+        lark::OnCommand(IDC_REPAIR, &CFastCheckDialog::OnRepair),
+        lark::OnCommand(IDC_ABOUT, &CFastCheckDialog::OnAboutButton),
+        lark::OnMessage(WM_TIMER, &CFastCheckDialog::OnTimer),
+    };
+    return kTable;
+}
 
-CFastCheckDialog::CFastCheckDialog() : CDialog(IDD_FASTCHECK) {}
+CFastCheckDialog::CFastCheckDialog(FastCheckHost* host) : DialogWithTable(IDD_FASTCHECK), m_host(host) {}
 
 void CFastCheckDialog::DoDataExchange(lark::CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
@@ -69,14 +52,10 @@ void CFastCheckDialog::DoDataExchange(lark::CDataExchange* pDX) {
     lark::DDX_Control(pDX, IDC_CHECK_LIST, m_list);
 }
 
-bool CFastCheckDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-    return lark::DispatchTable(*this, kMessages, message, wParam, lParam, result);
-}
-
 BOOL CFastCheckDialog::OnInitDialog() {
     CDialog::OnInitDialog();
 
-    if (HANDLE thread = ::CreateThread(nullptr, 0, &UpdateHandOffThread, this, 0, nullptr)) ::CloseHandle(thread);
+    if (m_host) m_host->StartUpdateHandOff(*this);
 
     m_list.SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);  // 0x25
     m_list.InsertColumn(0, L"检测项目", LVCFMT_LEFT, 200);
@@ -180,8 +159,7 @@ CFastCheckDialog::Finding CFastCheckDialog::DetectSafeMode() {
 const wchar_t* CFastCheckDialog::RepairSafeMode() { return RestoreSafeBoot() == 1 ? kRepaired : kRepairFailed; }
 
 void CFastCheckDialog::OnAboutButton() {
-    CMyAboutDlg about(this);
-    about.DoModal();
+    if (m_host) m_host->ShowAbout(*this);
 }
 
 void CFastCheckDialog::StartUpdateNotice() {

@@ -1,5 +1,5 @@
 // The fast-check page: five check categories, Detect and Repair, and the update notice on the
-// About button. Also the two policy-value helpers shared with the other-repairs page.
+// About button.
 #pragma once
 
 #include <atomic>
@@ -9,20 +9,27 @@
 #include "framework/controls.h"
 #include "framework/dialog.h"
 
-// Value under HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Policies\System.
-// 1: the function the value governs is allowed (also when the key or the value cannot be read,
-// or the data is longer than 4 bytes); 0: disabled (the data is the number 1 or begins with '1').
-int CheckPolicyValue(const wchar_t* valueName);
-// 1 when the value was deleted or was not there; 0 when the key cannot be opened or the delete fails.
-int DeletePolicyValue(const wchar_t* valueName);
+class CFastCheckDialog;
 
-class CFastCheckDialog : public lark::CDialog {
+// What the page asks of the program around it. The main window gives the program's own; a page
+// without one starts no hand-off and opens no about box.
+class FastCheckHost {
+public:
+    virtual ~FastCheckHost() = default;
+    // Once, while the page is created: the update hand-off, which may later call StartUpdateNotice.
+    virtual void StartUpdateHandOff(CFastCheckDialog& page) = 0;
+    // The About button.
+    virtual void ShowAbout(CFastCheckDialog& page) = 0;
+};
+
+class CFastCheckDialog : public lark::DialogWithTable<CFastCheckDialog> {
 public:
     enum Row { kAssociationsRow, kHijackRow, kPolicyRow, kBootRecordRow, kSafeModeRow, kRowCount };
     static constexpr UINT_PTR kUpdateNoticeTimer = 1;
     static constexpr UINT kUpdateNoticePeriod = 500;  // ms
 
-    CFastCheckDialog();
+    explicit CFastCheckDialog(FastCheckHost* host = nullptr);
+    static lark::MessageTable<CFastCheckDialog> Messages();
 
     lark::CListCtrl& CheckList() { return m_list; }
     lark::CButton& AboutButton() { return m_about; }
@@ -42,7 +49,6 @@ public:
 protected:
     void DoDataExchange(lark::CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
-    bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
     // What one detection of a row found: the text of column 1 and whether it is a problem.
@@ -75,6 +81,7 @@ private:
     Finding DetectSafeMode();
     const wchar_t* RepairSafeMode();
 
+    FastCheckHost* m_host;
     lark::CButton m_about;
     lark::CListCtrl m_list;
     std::atomic<int> m_updateFlag{0};
@@ -86,6 +93,4 @@ private:
     // The boot sector was reset since the last detection of row 3: a further Repair leaves it (and
     // its backup, which holds the sector as found) alone.
     bool m_bootRecordReset = false;
-
-    static const lark::MessageEntry<CFastCheckDialog> kMessages[];
 };

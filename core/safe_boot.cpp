@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "framework/handles.h"
+#include "framework/resources.h"
 #include "framework/wnd.h"
 
 namespace {
@@ -63,15 +64,9 @@ int RestoreSafeBootHive(UINT resourceId) {
     std::wcscat(path, kHiveFileName);
     ::DeleteFileW(path);
 
-    const HINSTANCE module = lark::ResourceInstance();
-    const void* image = nullptr;
-    DWORD size = 0;
-    if (HRSRC found = ::FindResourceW(module, MAKEINTRESOURCEW(resourceId), L"SAFEBOOT")) {
-        if (HGLOBAL loaded = ::LoadResource(module, found)) {
-            image = ::LockResource(loaded);
-            size = image ? ::SizeofResource(module, found) : 0;
-        }
-    }
+    const auto bytes = lark::ResourceBytes(lark::ResourceInstance(), MAKEINTRESOURCEW(resourceId), L"SAFEBOOT");
+    const void* image = bytes ? bytes->data() : nullptr;
+    const DWORD size = bytes ? static_cast<DWORD>(bytes->size()) : 0;
 
     {
         // Not shared: another program of the user must not hold the file open for writing and

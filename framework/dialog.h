@@ -1,25 +1,31 @@
 // Dialog class of our framework: modal dialogs and child pages from templates, data exchange,
 // default OK/Cancel handling, and declarative message tables.
 //
-// A dialog class lists its handlers in a static table and forwards to it in one line:
+// A dialog class with handlers of its own derives from DialogWithTable, names its table in one
+// static function and defines it beside the handlers:
 //
-//   static constexpr lark::MessageEntry<CMyPage> kMessages[] = {
-//       lark::OnCommand(IDC_DETECT, &CMyPage::OnDetect),                 // void ()
-//       lark::OnNotify(IDC_LIST, NM_RCLICK, &CMyPage::OnListRClick),     // LRESULT (NMHDR*)
-//       lark::OnMessage(WM_TIMER, &CMyPage::OnTimer),                    // LRESULT (WPARAM, LPARAM)
-//   };
-//   bool HandleMessage(UINT m, WPARAM w, LPARAM l, LRESULT& r) override {
-//       return lark::DispatchTable(*this, kMessages, m, w, l, r);
+//   class CMyPage : public lark::DialogWithTable<CMyPage> { ... static lark::MessageTable<CMyPage> Messages(); };
+//
+//   lark::MessageTable<CMyPage> CMyPage::Messages() {
+//       static const lark::MessageEntry<CMyPage> kTable[] = {
+//           lark::OnCommand(IDC_DETECT, &CMyPage::OnDetect),                 // void ()
+//           lark::OnNotify(IDC_LIST, NM_RCLICK, &CMyPage::OnListRClick),     // LRESULT (NMHDR*)
+//           lark::OnMessage(WM_TIMER, &CMyPage::OnTimer),                    // LRESULT (WPARAM, LPARAM)
+//       };
+//       return kTable;
 //   }
 //
-// Messages the table does not take fall to the default handling: IDOK calls OnOK, IDCANCEL
-// calls OnCancel, everything else goes to the system's dialog procedure. A handler may call
-// Default() to hand its message on to the system as well.
+// Messages the table does not take go to the base class's table (DialogWithTable<CDerived,
+// CMyPage> chains to CMyPage's), and from the last one to the default handling: IDOK calls OnOK,
+// IDCANCEL calls OnCancel, everything else goes to the system's dialog procedure. A handler may
+// call Default() to hand its message on to the system as well.
 #pragma once
 
 #include <windows.h>
 
 #include <cstddef>
+#include <span>
+#include <type_traits>
 
 #include "framework/wnd.h"
 
@@ -50,9 +56,13 @@ constexpr MessageEntry<T> OnMessage(UINT message, LRESULT (T::*f)(WPARAM, LPARAM
     return {MessageEntry<T>::Kind::Message, message, 0, 0, nullptr, nullptr, f};
 }
 
-template <class T, std::size_t N>
-bool DispatchTable(T& self, const MessageEntry<T> (&table)[N], UINT message, WPARAM wParam, LPARAM lParam,
-                   LRESULT& result) {
+template <class T>
+using MessageTable = std::span<const MessageEntry<T>>;
+
+// Runs the first entry of the table that takes the message; false when none does.
+template <class T>
+bool DispatchTable(T& self, std::type_identity_t<MessageTable<T>> table, UINT message, WPARAM wParam,
+                   LPARAM lParam, LRESULT& result) {
     for (const auto& entry : table) {
         using Kind = typename MessageEntry<T>::Kind;
         switch (entry.kind) {
@@ -110,6 +120,19 @@ protected:
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM);
+};
+
+// A dialog class T on top of Base with a message table of its own, T::Messages(); what the table
+// does not take goes on to Base.
+template <class T, class Base = CDialog>
+class DialogWithTable : public Base {
+public:
+    using Base::Base;
+
+    bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
+        return DispatchTable<T>(static_cast<T&>(*this), T::Messages(), message, wParam, lParam, result) ||
+               Base::HandleMessage(message, wParam, lParam, result);
+    }
 };
 
 }  // namespace lark

@@ -3,6 +3,8 @@
 #include <commdlg.h>
 #include <shlobj.h>
 
+#include "framework/com.h"
+
 namespace lark::prompts {
 
 namespace {
@@ -95,13 +97,7 @@ bool BrowseFolder(HWND owner, const wchar_t* title, UINT flags, std::wstring& pa
         return g_responder->BrowseFolder(request, path);
     }
     // The folder browser needs COM on this thread.
-    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    struct ComScope {
-        bool initialised;
-        ~ComScope() {
-            if (initialised) ::CoUninitialize();
-        }
-    } comScope{SUCCEEDED(com)};
+    ComApartment com;
     wchar_t displayName[MAX_PATH] = {};
     BROWSEINFOW info{};
     info.hwndOwner = owner;
@@ -109,11 +105,10 @@ bool BrowseFolder(HWND owner, const wchar_t* title, UINT flags, std::wstring& pa
     info.pszDisplayName = displayName;
     info.lpszTitle = title;
     info.ulFlags = flags;
-    PIDLIST_ABSOLUTE chosen = ::SHBrowseForFolderW(&info);
+    UniqueCoTaskMem<PIDLIST_ABSOLUTE> chosen(::SHBrowseForFolderW(&info));
     if (!chosen) return false;
     wchar_t folder[MAX_PATH] = {};
-    if (!::SHGetPathFromIDListW(chosen, folder)) folder[0] = L'\0';
-    ::CoTaskMemFree(chosen);
+    if (!::SHGetPathFromIDListW(chosen.get(), folder)) folder[0] = L'\0';
     path = folder;
     return true;
 }

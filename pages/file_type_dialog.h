@@ -1,72 +1,23 @@
-// The file-associations page, the table of the fourteen open commands it checks, and the
-// check and repair routines that the fast check uses as well.
+// The file-associations page: one row per readable entry of the table, wrong ones red, and the
+// repair of the clicked row's entry.
 #pragma once
 
-#include <windows.h>
-
-#include <cstddef>
-#include <functional>
-
-#include "framework/controls.h"
 #include "pages/list_page.h"
 
-struct FileAssociation {
-    const wchar_t* displayName;
-    const wchar_t* extension;
-    const wchar_t* commandKey;  // below HKEY_CLASSES_ROOT; its default value is the open command
-    const wchar_t* command;     // what a clean installation holds
-};
-
-inline constexpr std::size_t kFileAssociationCount = 14;
-extern const FileAssociation FileAssociationTable[kFileAssociationCount];
-
-// No row sink or text sink was given to a listing routine.
-inline constexpr DWORD kNoSink = 0xB0000001;
-
-// Receives one listed entry: display name, extension, the value as read, the displayed key path
-// and whether the entry is correct (non-zero).
-using AssociationSink =
-    std::function<void(const wchar_t* name, const wchar_t* extension, const wchar_t* value,
-                       const wchar_t* keyPath, int correct)>;
-
-// 0 only when the command key opens, its default value reads (at most 259 characters) and the
-// value, with a leading system folder written as its environment string, differs from the
-// expected command ignoring case; 1 otherwise.
-int IsAssociationCorrect(const wchar_t* expected, const wchar_t* commandKey);
-// 1 when every entry is correct. The text gets the extensions of the wrong entries in table order,
-// each followed by "、" (empty when all are correct); it is cut to capacity - 1 characters.
-int CheckFileAssociations(wchar_t* text, std::size_t capacity);
-// Creates the command key below HKEY_CLASSES_ROOT when missing and sets its default value
-// (REG_EXPAND_SZ). 1 on success, 0 on failure.
-int WriteOpenCommand(const wchar_t* commandKey, const wchar_t* command);
-// Writes the expected command of the entry whose extension matches (ignoring case); 0 when none does.
-int RepairFileAssociation(const wchar_t* extension);
-// Hands one row per readable entry to the sink. 0, or kNoSink when the sink is empty.
-DWORD ListFileAssociations(const AssociationSink& sink);
-
-class CFileTypeDialog : public CListPage {
+class CFileTypeDialog : public lark::DialogWithTable<CFileTypeDialog, CListPage> {
 public:
     CFileTypeDialog();
+    static lark::MessageTable<CFileTypeDialog> Messages();
 
     // The row sink of the page: one row at the row counter.
     void AddAssociationRow(const wchar_t* name, const wchar_t* extension, const wchar_t* value,
                            const wchar_t* keyPath, int correct);
-    int ClickedRow() const { return m_clickedRow; }
 
 protected:
-    BOOL OnInitDialog() override;
-    bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    DWORD Fill() override;
+    void EnableMenuItems(HMENU popup) override;
+    bool IsPicked(int row) const override;
 
 private:
-    LRESULT OnListRClick(NMHDR* header);
-    LRESULT OnListCustomDraw(NMHDR* header);
-    void OnRefresh();
     void OnRepair();
-    void Fill();
-    bool IsWrongRow(int row) const;
-
-    lark::CMenu m_menu;
-    int m_clickedRow = 0;
-
-    static const lark::MessageEntry<CFileTypeDialog> kMessages[];
 };

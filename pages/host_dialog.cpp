@@ -1,155 +1,31 @@
 #include "pages/host_dialog.h"
 
 #include <commdlg.h>
-#include <shlwapi.h>
 
-#include <climits>
 #include <string>
 
-#include "framework/handles.h"
 #include "framework/prompts.h"
+#include "framework/resources.h"
+#include "pages/host.h"
 #include "resource.h"
 
-namespace {
-
-constexpr wchar_t kHostsSuffix[] = L"\\drivers\\etc\\hosts";
-
-// Larger files are refused: both read buffers and the conversion's int lengths must hold them.
-constexpr DWORD kMaxHostsSize = INT_MAX / 2 - 4;
-
-// Writes the bytes to a new file and flushes it. 0 or the Windows error.
-DWORD WriteWholeFile(const wchar_t* path, const void* bytes, DWORD count) {
-    lark::UniqueFile file(
-        ::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return ::GetLastError();
-    DWORD written = 0;
-    if (!::WriteFile(file.get(), bytes, count, &written, nullptr)) return ::GetLastError();
-    if (written != count) return ERROR_HANDLE_DISK_FULL;
-    if (!::FlushFileBuffers(file.get())) return ::GetLastError();
-    file.reset();
-    return 0;
+lark::MessageTable<CHostDialog> CHostDialog::Messages() {
+    static const lark::MessageEntry<CHostDialog> kTable[] = {
+        lark::OnCommand(IDC_HOSTS_BACKUP, &CHostDialog::OnBackup),
+        lark::OnCommand(IDC_HOSTS_SAVE, &CHostDialog::OnSave),
+        lark::OnCommand(IDC_HOSTS_REFRESH, &CHostDialog::OnRefresh),
+        lark::OnCommand(IDC_HOSTS_DEFAULT, &CHostDialog::OnRestoreDefault),
+        lark::OnCommand(IDC_HOSTS_EDIT, &CHostDialog::OnEditChange, EN_CHANGE),
+    };
+    return kTable;
 }
 
-// Replaces the HOSTS file with the bytes: a temporary file beside it takes them first and is then
-// renamed over it, so that a failure at any step leaves the old file as it was.
-DWORD ReplaceHostsFile(const void* bytes, DWORD count) {
-    wchar_t path[MAX_PATH] = {};
-    if (const DWORD error = BuildHostsPath(path)) return error;
-    wchar_t folder[MAX_PATH] = {};
-    ::lstrcpynW(folder, path, MAX_PATH);
-    ::PathRemoveFileSpecW(folder);
-    wchar_t temporary[MAX_PATH] = {};
-    if (!::GetTempFileNameW(folder, L"hst", 0, temporary)) return ::GetLastError();
-
-    DWORD result = WriteWholeFile(temporary, bytes, count);
-    if (result == 0 && !::MoveFileExW(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        result = ::GetLastError();
-    }
-    if (result != 0) ::DeleteFileW(temporary);
-    return result;
-}
-
-}  // namespace
-
-DWORD BuildHostsPath(wchar_t (&path)[MAX_PATH]) {
-    path[0] = L'\0';
-    const UINT length = ::GetSystemDirectoryW(path, MAX_PATH);
-    if (length == 0) {
-        const DWORD error = ::GetLastError();
-        return error ? error : ERROR_PATH_NOT_FOUND;
-    }
-    if (length + std::size(kHostsSuffix) > MAX_PATH) {
-        path[0] = L'\0';
-        return ERROR_FILENAME_EXCED_RANGE;
-    }
-    ::StrCatW(path, kHostsSuffix);
-    return 0;
-}
-
-DWORD ReadHostsFile(const HostsTextSink& sink) {
-    if (!sink) return kHostsNoSink;
-    wchar_t path[MAX_PATH] = {};
-    if (const DWORD error = BuildHostsPath(path)) return error;
-
-    // Opened for writing too: a file that another program holds without write sharing does not
-    // open, and a missing one is created empty.
-    lark::UniqueFile file(::CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return ::GetLastError();
-
-    DWORD high = 0;
-    const DWORD size = ::GetFileSize(file.get(), &high);
-    if (size == INVALID_FILE_SIZE) {
-        const DWORD error = ::GetLastError();
-        if (error != NO_ERROR) return error;
-    }
-    if (high != 0 || size > kMaxHostsSize) return ERROR_FILE_TOO_LARGE;
-
-    // Both buffers come zero-filled; the spare bytes guarantee a NUL after the file's bytes.
-    const DWORD capacity = size + 4;
-    lark::UniqueVirtualMemory bytes(::VirtualAlloc(nullptr, capacity, MEM_COMMIT, PAGE_READWRITE));
-    lark::UniqueVirtualMemory wide(::VirtualAlloc(nullptr, capacity * sizeof(wchar_t), MEM_COMMIT, PAGE_READWRITE));
-    if (!bytes || !wide) return kHostsNoBuffers;
-
-    DWORD read = 0;
-    if (!::ReadFile(file.get(), bytes.get(), size, &read, nullptr)) return ::GetLastError();
-
-    // Up to and including the first NUL byte: text after a NUL is not shown.
-    ::MultiByteToWideChar(CP_ACP, 0, static_cast<const char*>(bytes.get()), -1, static_cast<wchar_t*>(wide.get()),
-                          static_cast<int>(capacity));
-    sink(static_cast<const wchar_t*>(wide.get()));
-    return 0;
-}
-
-DWORD WriteHostsFile(const wchar_t* text, int length) {
-    if (length < 0 || (length > 0 && !text)) return ERROR_INVALID_PARAMETER;
-    int needed = 0;
-    if (length > 0) {
-        needed = ::WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
-        if (needed == 0) return ::GetLastError();
-    }
-    // One spare byte, so that an empty text has a buffer too.
-    lark::UniqueVirtualMemory buffer(
-        ::VirtualAlloc(nullptr, static_cast<SIZE_T>(needed) + 1, MEM_COMMIT, PAGE_READWRITE));
-    if (!buffer) return ::GetLastError();
-    int converted = 0;
-    if (needed > 0) {
-        converted = ::WideCharToMultiByte(CP_ACP, 0, text, length, static_cast<char*>(buffer.get()), needed, nullptr,
-                                          nullptr);
-        if (converted == 0) return ::GetLastError();
-    }
-    return ReplaceHostsFile(buffer.get(), static_cast<DWORD>(converted));
-}
-
-DWORD WriteDefaultHosts(HRSRC resource) {
-    if (!resource) return ERROR_RESOURCE_DATA_NOT_FOUND;
-    HMODULE module = lark::ResourceInstance();
-    HGLOBAL loaded = ::LoadResource(module, resource);
-    if (!loaded) return ::GetLastError();
-    const DWORD size = ::SizeofResource(module, resource);
-    const void* bytes = ::LockResource(loaded);
-    if (!bytes) return ERROR_RESOURCE_DATA_NOT_FOUND;
-    return ReplaceHostsFile(bytes, size);
-}
-
-const lark::MessageEntry<CHostDialog> CHostDialog::kMessages[] = {
-    lark::OnCommand(IDC_HOSTS_BACKUP, &CHostDialog::OnBackup),
-    lark::OnCommand(IDC_HOSTS_SAVE, &CHostDialog::OnSave),
-    lark::OnCommand(IDC_HOSTS_REFRESH, &CHostDialog::OnRefresh),
-    lark::OnCommand(IDC_HOSTS_DEFAULT, &CHostDialog::OnRestoreDefault),
-    lark::OnCommand(IDC_HOSTS_EDIT, &CHostDialog::OnEditChange, EN_CHANGE),
-};
-
-CHostDialog::CHostDialog() : CDialog(IDD_HOSTS) {}
+CHostDialog::CHostDialog() : DialogWithTable(IDD_HOSTS) {}
 
 void CHostDialog::DoDataExchange(lark::CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
     lark::DDX_Control(pDX, IDC_HOSTS_EDIT, m_edit);
     lark::DDX_Control(pDX, IDC_HOSTS_SAVE, m_save);
-}
-
-bool CHostDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-    return lark::DispatchTable(*this, kMessages, message, wParam, lParam, result);
 }
 
 BOOL CHostDialog::OnInitDialog() {
@@ -196,13 +72,8 @@ void CHostDialog::OnBackup() {
 
 void CHostDialog::OnRestoreDefault() {
     if (lark::prompts::Message(m_hWnd, L"确定恢复默认？", L"提示", MB_YESNO) != IDYES) return;
-    DWORD result = 0;
-    if (HRSRC resource = ::FindResourceW(lark::ResourceInstance(), MAKEINTRESOURCEW(IDR_HOST), L"HOST")) {
-        result = WriteDefaultHosts(resource);
-    } else {
-        result = ::GetLastError();
-        if (result == 0) result = ERROR_RESOURCE_DATA_NOT_FOUND;
-    }
+    const auto text = lark::ResourceBytes(lark::ResourceInstance(), MAKEINTRESOURCEW(IDR_HOST), L"HOST");
+    const DWORD result = text ? WriteDefaultHosts(*text) : ERROR_RESOURCE_DATA_NOT_FOUND;
     if (result != 0) {
         lark::prompts::Message(m_hWnd, L"恢复默认HOSTS文件出错", L"恢复出错", MB_OK);
     } else {

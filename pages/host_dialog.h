@@ -1,49 +1,18 @@
-// The HOSTS file page, and the routines that read and write the system's HOSTS file.
-//
-// The file is one text in the system's ANSI code page; line ends pass through untouched both
-// ways. Every routine builds the path anew from GetSystemDirectoryW + "\drivers\etc\hosts".
+// The HOSTS file page: the file's text in an editor, with back-up, save, reload and the
+// default text.
 #pragma once
-
-#include <windows.h>
-
-#include <functional>
 
 #include "framework/controls.h"
 #include "framework/dialog.h"
 
-// The program's own result codes of the file routines.
-constexpr DWORD kHostsNoSink = 0xB0000001;       // no text sink given
-constexpr DWORD kHostsNoBuffers = 0xB0000002;    // the read buffers could not be allocated
-
-// Receives the file's text, NUL-terminated UTF-16.
-using HostsTextSink = std::function<void(const wchar_t* text)>;
-
-// The HOSTS path into a buffer of MAX_PATH characters. 0, or the error of GetSystemDirectoryW
-// (ERROR_FILENAME_EXCED_RANGE when the folder leaves no room for the file name).
-DWORD BuildHostsPath(wchar_t (&path)[MAX_PATH]);
-
-// Reads the file (creating it empty when it is missing) and hands its text, up to the first NUL
-// byte, to the sink. 0, kHostsNoSink, kHostsNoBuffers, or the Windows error of the failing call;
-// on failure the sink is not called.
-DWORD ReadHostsFile(const HostsTextSink& sink);
-
-// Replaces the file's contents with the text converted to the ANSI code page. The bytes go to a
-// temporary file in the HOSTS folder first, which then replaces the HOSTS file: on any failure
-// the old file stays whole. 0 or the Windows error of the failing call.
-DWORD WriteHostsFile(const wchar_t* text, int length);
-
-// Replaces the file's contents with the bytes of the given resource of the program, unchanged,
-// the same way as WriteHostsFile. 0 or the Windows error of the failing call.
-DWORD WriteDefaultHosts(HRSRC resource);
-
-class CHostDialog : public lark::CDialog {
+class CHostDialog : public lark::DialogWithTable<CHostDialog> {
 public:
     CHostDialog();
+    static lark::MessageTable<CHostDialog> Messages();
 
 protected:
     void DoDataExchange(lark::CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
-    bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
     void OnBackup();
@@ -55,6 +24,4 @@ private:
 
     lark::CEdit m_edit;
     lark::CButton m_save;
-
-    static const lark::MessageEntry<CHostDialog> kMessages[];
 };

@@ -1,7 +1,6 @@
 #include "pages/list_page.h"
 
 #include <algorithm>
-#include <numeric>
 #include <vector>
 
 #include "framework/prompts.h"
@@ -18,24 +17,63 @@ int CompareCodeUnits(const std::wstring& a, const std::wstring& b) {
     return a.size() < b.size() ? -1 : 1;
 }
 
-const lark::MessageEntry<CListPage> CListPage::kMessages[] = {
-    lark::OnNotify(IDC_LIST, LVN_COLUMNCLICK, &CListPage::OnColumnClick),
+namespace {
+
+// Suspends a window's redrawing for the guard's lifetime, then repaints it whole.
+class RedrawSuspended {
+public:
+    explicit RedrawSuspended(HWND window) : window_(window) { ::SendMessageW(window_, WM_SETREDRAW, FALSE, 0); }
+    RedrawSuspended(const RedrawSuspended&) = delete;
+    RedrawSuspended& operator=(const RedrawSuspended&) = delete;
+    ~RedrawSuspended() {
+        ::SendMessageW(window_, WM_SETREDRAW, TRUE, 0);
+        ::RedrawWindow(window_, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+    }
+
+private:
+    HWND window_;
 };
 
-CListPage::CListPage() : CDialog(IDD_LISTPAGE) {}
+}  // namespace
+
+lark::MessageTable<CListPage> CListPage::Messages() {
+    static const lark::MessageEntry<CListPage> kTable[] = {
+        lark::OnNotify(IDC_LIST, NM_RCLICK, &CListPage::OnRightClick),
+        lark::OnNotify(IDC_LIST, NM_CUSTOMDRAW, &CListPage::OnCustomDraw),
+        lark::OnNotify(IDC_LIST, LVN_COLUMNCLICK, &CListPage::OnColumnClick),
+        lark::OnMessage(WM_CONTEXTMENU, &CListPage::OnContextMenu),
+    };
+    return kTable;
+}
+
+CListPage::CListPage(const ListPageLayout& layout) : DialogWithTable(IDD_LISTPAGE), m_layout(layout) {}
 
 void CListPage::DoDataExchange(lark::CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
     lark::DDX_Control(pDX, IDC_LIST, m_list);
 }
 
-bool CListPage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-    return lark::DispatchTable(*this, kMessages, message, wParam, lParam, result);
+BOOL CListPage::OnInitDialog() {
+    CDialog::OnInitDialog();
+    m_list.SetExtendedStyle(m_layout.extendedStyles);
+    int index = 0;
+    for (const ListColumn& column : m_layout.columns) {
+        m_list.InsertColumn(index++, column.heading, LVCFMT_LEFT, column.width);
+    }
+    m_menu.LoadMenu(m_layout.menu);
+    Relist();
+    return TRUE;
 }
 
-void CListPage::ClearList() {
+void CListPage::OnCancel() {
+    if (m_layout.escapeHidesPage) CDialog::OnCancel();
+}
+
+DWORD CListPage::Refill() {
+    RedrawSuspended quiet(m_list.m_hWnd);
     m_list.DeleteAllItems();
     m_rowCounter = 0;
+    return Fill();
 }
 
 int CListPage::AddRow(std::initializer_list<const wchar_t*> texts) {
@@ -54,21 +92,52 @@ int CListPage::AddRow(std::initializer_list<const wchar_t*> texts) {
     return row;
 }
 
-void CListPage::ShowListMenu(HMENU submenu, const NMHDR* header) {
-    // The list sits at the page's origin, so its client point is the page's.
-    POINT point = reinterpret_cast<const NMITEMACTIVATE*>(header)->ptAction;
-    ::ClientToScreen(m_hWnd, &point);
-    lark::prompts::PopupMenu(submenu, TPM_LEFTALIGN, point.x, point.y, m_hWnd);
+void CListPage::EnableItem(HMENU popup, UINT id, bool enabled) {
+    ::EnableMenuItem(popup, id, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
 }
 
-LRESULT CListPage::ColourRows(NMHDR* header, const std::function<bool(int row)>& picked, COLORREF colour) {
+void CListPage::ShowMenu(int row, POINT screen) {
+    m_clickedRow = row;
+    HMENU popup = m_menu.GetSubMenu(0);
+    if (!popup) return;
+    EnableMenuItems(popup);
+    lark::prompts::PopupMenu(popup, TPM_LEFTALIGN, screen.x, screen.y, m_hWnd);
+}
+
+LRESULT CListPage::OnRightClick(NMHDR* header) {
+    const auto* click = reinterpret_cast<const NMITEMACTIVATE*>(header);
+    // The list sits at the page's origin, so its client point is the page's.
+    POINT point = click->ptAction;
+    ::ClientToScreen(m_hWnd, &point);
+    ShowMenu(click->iItem, point);
+    return 0;
+}
+
+// The context-menu key or Shift+F10 in the list: the same menu for the focused row, at that row.
+// A mouse click has had its menu from NM_RCLICK already and goes on to the default handling.
+LRESULT CListPage::OnContextMenu(WPARAM wParam, LPARAM lParam) {
+    if (reinterpret_cast<HWND>(wParam) != m_list.m_hWnd || lParam != -1) return Default();
+    const int row = static_cast<int>(m_list.SendMessage(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+    POINT point{0, 0};
+    RECT bounds{};
+    bounds.left = LVIR_BOUNDS;
+    if (row >= 0 && m_list.SendMessage(LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&bounds))) {
+        point = {std::max(bounds.left, 0L), bounds.bottom};
+    }
+    ::ClientToScreen(m_list.m_hWnd, &point);
+    ShowMenu(row, point);
+    return 0;
+}
+
+LRESULT CListPage::OnCustomDraw(NMHDR* header) {
+    if (!m_layout.pickedColour) return Default();
     auto* draw = reinterpret_cast<NMLVCUSTOMDRAW*>(header);
     switch (draw->nmcd.dwDrawStage) {
     case CDDS_PREPAINT:
     case CDDS_ITEMPREPAINT:
         return CDRF_NOTIFYSUBITEMDRAW;
     case CDDS_ITEMPREPAINT | CDDS_SUBITEM:
-        draw->clrText = picked(static_cast<int>(draw->nmcd.dwItemSpec)) ? colour : RGB(0, 0, 0);
+        draw->clrText = IsPicked(static_cast<int>(draw->nmcd.dwItemSpec)) ? *m_layout.pickedColour : RGB(0, 0, 0);
         draw->clrTextBk = RGB(255, 255, 255);
         return CDRF_DODEFAULT;
     default:
@@ -78,8 +147,8 @@ LRESULT CListPage::ColourRows(NMHDR* header, const std::function<bool(int row)>&
 
 LRESULT CListPage::OnColumnClick(NMHDR* header) {
     m_sortColumn = reinterpret_cast<NMLISTVIEW*>(header)->iSubItem;
-    SortRows(m_sortColumn, m_sortAscending != 0);
-    m_sortAscending = m_sortAscending ? 0 : 1;
+    SortRows(m_sortColumn, m_directionFlag != 0);
+    m_directionFlag = m_directionFlag ? 0 : 1;
     return 0;
 }
 

@@ -1,13 +1,19 @@
-// What the list pages share: template 130 with one report list (control 1005), the row counter,
-// the column-click sort with a sort state of each page's own, the right-click menu through the
-// prompts seam, and row colouring by custom draw.
+// What the list pages share: template 130 with one report list (control 1005) filling the page,
+// its columns from a table, clear-then-fill with the list's redrawing suspended, the row counter,
+// the context menu with the remembered row (from a right click, or from the keyboard at the
+// focused row), the column-click sort with a direction flag of each page's own, and the drawing
+// of the rows a page picks in a colour of its own.
+//
+// A page gives its layout, its listing (Fill), and where it has them an enabling rule for the
+// menu and a colouring rule; its message table holds only its own commands.
 #pragma once
 
 #include <windows.h>
 #include <commctrl.h>
 
-#include <functional>
 #include <initializer_list>
+#include <optional>
+#include <span>
 #include <string>
 
 #include "framework/controls.h"
@@ -17,44 +23,79 @@
 // Negative, zero or positive like wcscmp.
 int CompareCodeUnits(const std::wstring& a, const std::wstring& b);
 
-class CListPage : public lark::CDialog {
+struct ListColumn {
+    const wchar_t* heading;
+    int width;  // pixels
+};
+
+struct ListPageLayout {
+    std::span<const ListColumn> columns;  // inserted left-aligned, in this order
+    DWORD extendedStyles;                 // LVS_EX_* styles of the list
+    UINT menu;                            // context menu resource; its first submenu pops up
+    // Escape: false, nothing happens; true, the framework's Cancel (the page hides).
+    bool escapeHidesPage = false;
+    // The colour of the rows the page picks (IsPicked); the others are black, all on white.
+    // None: the list draws itself.
+    std::optional<COLORREF> pickedColour = std::nullopt;
+};
+
+class CListPage : public lark::DialogWithTable<CListPage> {
 public:
-    CListPage();
+    explicit CListPage(const ListPageLayout& layout);
+    static lark::MessageTable<CListPage> Messages();
 
     lark::CListCtrl& List() { return m_list; }
     int RowCounter() const { return m_rowCounter; }
+    // The row the last context menu was shown for: -1 when no row was under the click (or none
+    // had the focus); 0 before the first menu.
+    int ClickedRow() const { return m_clickedRow; }
     int SortColumn() const { return m_sortColumn; }
-    int SortDirection() const { return m_sortAscending; }
+    // 0: the next header click sorts descending; otherwise ascending.
+    int DirectionFlag() const { return m_directionFlag; }
 
 protected:
-    void DoDataExchange(lark::CDataExchange* pDX) override;
-    // Enter and Escape inside a list page change nothing.
-    void OnOK() override {}
-    void OnCancel() override {}
-    // Takes the column click; a page's own table goes first and falls back to this.
-    bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    // The page's listing: hands every row to AddRow; returns the listing routine's result.
+    virtual DWORD Fill() = 0;
+    // The page's enabling rule for the menu about to pop up for ClickedRow().
+    virtual void EnableMenuItems(HMENU popup) {}
+    // The page's colouring rule: whether the row is drawn in the layout's colour.
+    virtual bool IsPicked(int row) const { return false; }
+    // Clear-then-fill at start and on the page's refresh. A page that reports a failed listing
+    // does so here.
+    virtual void Relist() { Refill(); }
 
-    // Removes every row and starts the row counter again at 0.
-    void ClearList();
+    // Removes every row and fills the list again through Fill, with the list's redrawing suspended
+    // meanwhile. Returns Fill's result.
+    DWORD Refill();
     // Inserts a row at the row counter with the texts of the first columns, then counts it.
+    // The row's index, or -1 when the list refused it (nothing counted then).
     int AddRow(std::initializer_list<const wchar_t*> texts);
+    // A cell's text, at most capacity - 1 characters; empty for a row that is not there (-1).
+    std::wstring CellText(int row, int column, int capacity = 260) const {
+        return m_list.GetItemText(row, column, capacity);
+    }
+    bool HasSelection() const { return m_list.GetSelectedCount() > 0; }
+    static void EnableItem(HMENU popup, UINT id, bool enabled);
 
-    // Shows the submenu at the position of a list click (NM_RCLICK), owned by the page.
-    void ShowListMenu(HMENU submenu, const NMHDR* header);
-
-    // Custom draw of the list: asks for every cell and draws the cells of rows that the predicate
-    // picks in the given colour, the others black, all on white.
-    LRESULT ColourRows(NMHDR* header, const std::function<bool(int row)>& picked, COLORREF colour);
+    BOOL OnInitDialog() override;
+    void DoDataExchange(lark::CDataExchange* pDX) override;
+    void OnOK() override {}
+    void OnCancel() override;
 
     lark::CListCtrl m_list;
-    int m_rowCounter = 0;
 
 private:
+    LRESULT OnRightClick(NMHDR* header);
+    LRESULT OnContextMenu(WPARAM wParam, LPARAM lParam);
+    LRESULT OnCustomDraw(NMHDR* header);
     LRESULT OnColumnClick(NMHDR* header);
+    void ShowMenu(int row, POINT screen);
     void SortRows(int column, bool ascending);
 
+    ListPageLayout m_layout;
+    lark::CMenu m_menu;
+    int m_rowCounter = 0;
+    int m_clickedRow = 0;
     int m_sortColumn = 0;
-    int m_sortAscending = 0;  // 0: the next click sorts descending
-
-    static const lark::MessageEntry<CListPage> kMessages[];
+    int m_directionFlag = 0;
 };

@@ -3,39 +3,15 @@
 // Safe Mode, two browser libraries and the attributes of hidden folders.
 #pragma once
 
-#include <windows.h>
-
-#include <string>
-
 #include "framework/controls.h"
 #include "framework/dialog.h"
 
-// The value routines write REG_DWORD values into keys that must exist already: every key is
-// opened with full access for one value and closed after it, never created. Each returns 1 when
-// the row it answers for was written, 0 otherwise; the other rows do not change the result.
-// HKLM ...\Folder\HideFileExt: CheckedValue 1, DefaultValue 1. Answers for DefaultValue.
-int RepairFileExtensionOption();
-// HKLM ...\Folder\Hidden\NOHIDDEN: CheckedValue 2, DefaultValue 2; ...\Hidden\SHOWALL: CheckedValue 1,
-// DefaultValue 2. Answers for SHOWALL DefaultValue.
-int RepairHiddenFilesOption();
-// HKCU ...\Internet Explorer\Restrictions: NoBrowserOptions 0.
-int EnableBrowserOptions();
-// HKCU ...\Policies\Explorer: NoTrayContextMenu 0.
-int EnableTrayContextMenu();
-
-// The listing pattern for a folder: the path, one backslash, "*.*". Empty when the path is empty
-// or the pattern would not fit in 260 characters with its terminator.
-std::wstring HiddenFolderPattern(const wchar_t* folder);
-// Sets every hidden entry directly inside the folder (files and folders, one level, not "." and
-// "..") to FILE_ATTRIBUTE_NORMAL. 1 when at least one entry was changed; 0 when none was, or the
-// folder cannot be listed.
-int RestoreHiddenFolders(const wchar_t* folder);
-
-class COtherDialog : public lark::CDialog {
+class COtherDialog : public lark::DialogWithTable<COtherDialog> {
 public:
     static constexpr int kGroupSize = 8;
 
     COtherDialog();
+    static lark::MessageTable<COtherDialog> Messages();
 
     // 0: the next click on 1018 ticks the group; 1: it inverts it.
     int SelectAllState() const { return m_selectAllState; }
@@ -43,7 +19,6 @@ public:
 protected:
     void DoDataExchange(lark::CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
-    bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
     void OnSelectAll();
@@ -66,6 +41,4 @@ private:
     // The boxes that 1018 acts on, in its order; the hidden-folder and boot-record boxes are not among them.
     lark::CButton* m_group[kGroupSize] = {};
     int m_selectAllState = 0;
-
-    static const lark::MessageEntry<COtherDialog> kMessages[];
 };

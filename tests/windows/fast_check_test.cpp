@@ -10,9 +10,11 @@
 #include <vector>
 
 #include "core/boot_sector.h"
+#include "app/fast_check_host.h"
+#include "core/fast_check.h"
 #include "core/fast_check_dialog.h"
-#include "pages/file_type_dialog.h"
-#include "pages/image_hijack_dialog.h"
+#include "pages/file_type.h"
+#include "pages/image_hijack.h"
 #include "resource.h"
 #include "support/associations.h"
 #include "support/memory_disk.h"
@@ -50,7 +52,7 @@ protected:
     test::MemoryDisk disk;  // the boot-record row never reaches a real disk
     test::ScriptedPrompts prompts;
     test::PageHost host;
-    CFastCheckDialog page;
+    CFastCheckDialog page{&ProgramFastCheckHost()};
 };
 
 TEST_F(FastCheckPage, StartsWithFiveRowsFourTickedAndNothingKnown) {

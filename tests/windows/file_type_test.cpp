@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "pages/file_type.h"
 #include "pages/file_type_dialog.h"
 #include "resource.h"
 #include "support/associations.h"

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "framework/handles.h"
+#include "pages/host.h"
 #include "pages/host_dialog.h"
 #include "resource.h"
 #include "support/scripted_prompts.h"
@@ -291,7 +292,7 @@ TEST_F(HostsPage, OkAndCancelEndThePageAsADialog) {
 TEST(HostsFile, RoutinesWorkWithoutAPageAndTheReaderNeedsASink) {
     const std::wstring hosts = HostsPath();
     ::DeleteFileW(hosts.c_str());
-    EXPECT_EQ(ReadHostsFile({}), kHostsNoSink);
+    EXPECT_EQ(ReadHostsFile({}), kNoSink);
     EXPECT_EQ(::GetFileAttributesW(hosts.c_str()), INVALID_FILE_ATTRIBUTES);
 
     EXPECT_EQ(WriteHostsFile(L"10.0.0.1 intranet\r\n", 19), 0u);

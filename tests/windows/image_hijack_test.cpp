@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "pages/image_hijack.h"
 #include "pages/image_hijack_dialog.h"
 #include "resource.h"
 #include "support/registry.h"
@@ -425,9 +426,9 @@ TEST_F(ImageHijackPage, ColumnSortUsesThisPagesOwnState) {
     test::PageHost otherHost;
     CImageHijackDialog other;
     ASSERT_TRUE(otherHost.Create(other, IDD_LISTPAGE));
-    EXPECT_EQ(other.SortDirection(), 0);
+    EXPECT_EQ(other.DirectionFlag(), 0);
     EXPECT_EQ(other.SortColumn(), 0);
-    EXPECT_EQ(page.SortDirection(), 0);  // two clicks: back to descending next
+    EXPECT_EQ(page.DirectionFlag(), 0);  // two clicks: back to descending next
 }
 
 TEST_F(ImageHijackPage, EnterAndEscapeChangeNothing) {

@@ -15,8 +15,9 @@
 #include <vector>
 
 #include "core/boot_sector.h"
-#include "core/fast_check_dialog.h"
+#include "core/fast_check.h"
 #include "framework/process.h"
+#include "pages/other.h"
 #include "pages/other_dialog.h"
 #include "resource.h"
 #include "support/memory_disk.h"

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/fast_check_host.h"
 #include "app/update_handoff.h"
 #include "core/fast_check_dialog.h"
 #include "framework/handles.h"
@@ -123,7 +124,7 @@ TEST(HandOffPage, Watch) {
     WatchingRecorder recorder;
     test::ScriptedPrompts prompts;
     test::PageHost host;
-    CFastCheckDialog page;
+    CFastCheckDialog page{&ProgramFastCheckHost()};
     ASSERT_TRUE(host.Create(page, IDD_FASTCHECK));
     HWND about = page.GetDlgItem(IDC_ABOUT);
     const std::wstring aboutAtStart = test::WindowText(about);

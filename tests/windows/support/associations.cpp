@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "pages/file_type_dialog.h"
+#include "pages/file_type.h"
 #include "support/registry.h"
 
 namespace test {

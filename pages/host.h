@@ -1,0 +1,34 @@
+// The routines that read and write the system's HOSTS file.
+//
+// The file is one text in the system's ANSI code page; line ends pass through untouched both
+// ways. Every routine builds the path anew from GetSystemDirectoryW + "\drivers\etc\hosts".
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <functional>
+#include <span>
+
+#include "core/results.h"
+
+// Receives the file's text, NUL-terminated UTF-16.
+using HostsTextSink = std::function<void(const wchar_t* text)>;
+
+// The HOSTS path into a buffer of MAX_PATH characters. 0, or the error of GetSystemDirectoryW
+// (ERROR_FILENAME_EXCED_RANGE when the folder leaves no room for the file name).
+DWORD BuildHostsPath(wchar_t (&path)[MAX_PATH]);
+
+// Reads the file (creating it empty when it is missing) and hands its text, up to the first NUL
+// byte, to the sink. 0, kNoSink, kNoBuffers, or the Windows error of the failing call;
+// on failure the sink is not called.
+DWORD ReadHostsFile(const HostsTextSink& sink);
+
+// Replaces the file's contents with the text converted to the ANSI code page. The bytes go to a
+// temporary file in the HOSTS folder first, which then replaces the HOSTS file: on any failure
+// the old file stays whole. 0 or the Windows error of the failing call.
+DWORD WriteHostsFile(const wchar_t* text, int length);
+
+// Replaces the file's contents with the bytes given (the program's default text), unchanged, the
+// same way as WriteHostsFile. 0 or the Windows error of the failing call.
+DWORD WriteDefaultHosts(std::span<const std::byte> bytes);

@@ -1,0 +1,30 @@
+// The scan of the image-file-execution options for hijacked programs, and the deletion of a
+// registry key with everything below it (shared with the fast check and the add-ons page).
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+
+#include "core/results.h"
+
+// Receives one hijacked image: its name, the Debugger value as read and the displayed key path
+// ("HKEY_LOCAL_MACHINE\..."). The texts are valid during the call only.
+using HijackSink = std::function<void(const wchar_t* image, const wchar_t* debugger, const wchar_t* keyPath)>;
+
+// The options key below HKEY_LOCAL_MACHINE, with its trailing backslash.
+inline constexpr const wchar_t kImageOptionsKey[] =
+    L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\";
+
+// Hands every options subkey with a readable Debugger value (at most 259 characters) to the sink,
+// in enumeration order, and stores how many it handed over in *found. 0 on success; 0xB0000001
+// for an empty sink; otherwise the Windows error of the call that failed. *found is left as it
+// was for an empty sink, an options key that does not open and a failed subkey count; after an
+// enumeration error it counts the entries delivered before it.
+DWORD ScanImageHijacks(DWORD* found, const HijackSink& sink);
+
+// Deletes root\path with all its subkeys and values. 0 when the key is gone (deleted, or not
+// there); otherwise a Windows error. A registry link in the tree is deleted as a link: what it
+// points to stays. The caller's text is not changed. An empty path is refused
+// (ERROR_INVALID_PARAMETER): it would name the root itself.
+LONG DeleteRegistryTree(HKEY root, const wchar_t* path);
