@@ -1,6 +1,6 @@
-# Larkspur: make demo | make test | make build
+# Larkspur: make demo | make test | make build | make dist
 SHELL := /bin/bash
-.PHONY: all build test demo setup configure clean bench
+.PHONY: all build test demo dist setup configure clean bench
 
 all: build
 
@@ -21,6 +21,10 @@ test: configure
 
 demo: build
 	@scripts/demo
+
+dist: configure
+	@cmake --build --preset windows --target Larkspur Tolvane
+	@scripts/dist out/bin out/dist
 
 bench: configure
 	@cmake --build --preset host --target bench

@@ -4,6 +4,12 @@ enable_language(RC)
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
 add_compile_options(-Wall -Wextra -Wno-unused-parameter -Wno-cast-function-type)
 set(LARKSPUR_STATIC_LINK -static -static-libgcc -static-libstdc++)
+# The same sources give the same bytes, in any folder and on any day: no build path (the build
+# folder's mapping last, so that it wins when it lies inside the sources), no date or time macro,
+# no time stamp in the PE header.
+add_compile_options(-ffile-prefix-map=${LARKSPUR_SOURCE_DIR}=. -ffile-prefix-map=${CMAKE_BINARY_DIR}=build
+  -Werror=date-time)
+add_link_options(-Wl,--no-insert-timestamp)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
 
 add_subdirectory(resources)
@@ -21,11 +27,18 @@ target_include_directories(larkspur_core PUBLIC ${LARKSPUR_SOURCE_DIR} ${LARKSPU
 target_compile_definitions(larkspur_core PUBLIC
   LARKSPUR_UPDATE_HOST=L"${LARKSPUR_UPDATE_HOST}"
   LARKSPUR_PRODUCT_HOST=L"${LARKSPUR_PRODUCT_HOST}")
+# Only KnownDLLs, ntdll and comctl32 (through the manifest): crypt32, version and wintrust are
+# loaded at run time from the system folder (framework/system_library.h).
 target_link_libraries(larkspur_core PUBLIC
-  comctl32 shlwapi shell32 ole32 oleaut32 uuid advapi32 user32 gdi32 comdlg32 crypt32 version ntdll)
+  comctl32 shlwapi shell32 ole32 oleaut32 uuid advapi32 user32 gdi32 comdlg32 ntdll)
 
 add_executable(Larkspur WIN32 app/main.cpp $<TARGET_OBJECTS:larkspur_resources>)
 target_link_libraries(Larkspur PRIVATE larkspur_core ${LARKSPUR_STATIC_LINK} -municode)
 set_target_properties(Larkspur PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${LARKSPUR_BIN_DIR})
 
 include(cmake/wine-tests.cmake)
+
+# The programs' bytes depend on their sources alone: a second build of both in another folder, a day
+# later, must give the same files, and so the same published package. It builds with all cores.
+add_test(NAME dist.reproducible COMMAND ${LARKSPUR_SOURCE_DIR}/scripts/check-reproducible)
+set_tests_properties(dist.reproducible PROPERTIES RUN_SERIAL TRUE)

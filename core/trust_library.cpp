@@ -3,12 +3,11 @@
 #include <softpub.h>
 
 #include <cwchar>
-#include <string>
 #include <type_traits>
 #include <vector>
 
 #include "framework/handles.h"
-#include "framework/process.h"
+#include "framework/system_library.h"
 
 namespace trust_internal {
 
@@ -28,42 +27,43 @@ using trust_internal::TrustState;
 constexpr DWORD kHashBufferSize = 100;
 constexpr DWORD kDistinguishedNameLength = 4096;
 
-// Applies visit(slot, name) to each entry point, in the order they are resolved.
+enum class Library { kWintrust, kCrypt32 };
+
+// Applies visit(slot, name, library) to each entry point, in the order they are resolved.
 template <class Visit>
 void ForEachEntryPoint(trust_internal::EntryPoints& f, Visit&& visit) {
-    visit(f.acquireContext, "CryptCATAdminAcquireContext");
-    visit(f.releaseContext, "CryptCATAdminReleaseContext");
-    visit(f.calcHashFromFileHandle, "CryptCATAdminCalcHashFromFileHandle");
-    visit(f.enumCatalogFromHash, "CryptCATAdminEnumCatalogFromHash");
-    visit(f.catalogInfoFromContext, "CryptCATCatalogInfoFromContext");
-    visit(f.releaseCatalogContext, "CryptCATAdminReleaseCatalogContext");
-    visit(f.winVerifyTrust, "WinVerifyTrust");
-    visit(f.provDataFromStateData, "WTHelperProvDataFromStateData");
-    visit(f.getProvCertFromChain, "WTHelperGetProvCertFromChain");
-    visit(f.getProvSignerFromChain, "WTHelperGetProvSignerFromChain");
+    visit(f.acquireContext, "CryptCATAdminAcquireContext", Library::kWintrust);
+    visit(f.releaseContext, "CryptCATAdminReleaseContext", Library::kWintrust);
+    visit(f.calcHashFromFileHandle, "CryptCATAdminCalcHashFromFileHandle", Library::kWintrust);
+    visit(f.enumCatalogFromHash, "CryptCATAdminEnumCatalogFromHash", Library::kWintrust);
+    visit(f.catalogInfoFromContext, "CryptCATCatalogInfoFromContext", Library::kWintrust);
+    visit(f.releaseCatalogContext, "CryptCATAdminReleaseCatalogContext", Library::kWintrust);
+    visit(f.winVerifyTrust, "WinVerifyTrust", Library::kWintrust);
+    visit(f.provDataFromStateData, "WTHelperProvDataFromStateData", Library::kWintrust);
+    visit(f.getProvCertFromChain, "WTHelperGetProvCertFromChain", Library::kWintrust);
+    visit(f.getProvSignerFromChain, "WTHelperGetProvSignerFromChain", Library::kWintrust);
+    visit(f.certNameToStr, "CertNameToStrW", Library::kCrypt32);
 }
 
 bool AllResolved(trust_internal::EntryPoints& functions) {
     bool all = true;
-    ForEachEntryPoint(functions, [&all](auto& slot, const char*) { all = all && slot != nullptr; });
+    ForEachEntryPoint(functions, [&all](auto& slot, const char*, Library) { all = all && slot != nullptr; });
     return all;
 }
 
-void ResolveAll(trust_internal::EntryPoints& functions, HMODULE module) {
-    ForEachEntryPoint(functions, [module](auto& slot, const char* name) {
+void ResolveAll(trust_internal::State& state) {
+    ForEachEntryPoint(state.functions, [&state](auto& slot, const char* name, Library library) {
+        HMODULE module = library == Library::kCrypt32 ? state.crypt32 : state.module;
         slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(::GetProcAddress(module, name));
     });
 }
 
-// wintrust.dll from the system folder only, never from the program's or the current folder.
-HMODULE LoadSystemWintrust() {
-    if (HMODULE module = ::LoadLibraryExW(L"wintrust.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) return module;
-    if (::GetLastError() != ERROR_INVALID_PARAMETER) return nullptr;
-    // Systems without the restricted search flags: the full path, dependencies from the same folder.
-    const std::wstring system = lark::process::SystemDirectory();
-    if (system.empty()) return nullptr;
-    const std::wstring path = system + L"\\wintrust.dll";
-    return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+// Frees a module of the state; false when FreeLibrary fails (the module then stays).
+bool FreeLoaded(HMODULE& module) {
+    if (module == nullptr) return true;
+    if (!::FreeLibrary(module)) return false;
+    module = nullptr;
+    return true;
 }
 
 WINTRUST_DATA MakeTrustData(DWORD unionChoice) {
@@ -109,8 +109,8 @@ DWORD SignerCommonName(HANDLE stateData, wchar_t (&signerName)[kSignerNameLength
     if (certificate == nullptr || certificate->pCertInfo == nullptr) return kTrustNoSignerName;
 
     wchar_t name[kDistinguishedNameLength] = {};
-    ::CertNameToStrW(X509_ASN_ENCODING, &certificate->pCertInfo->Subject, CERT_X500_NAME_STR, name,
-                     kDistinguishedNameLength);
+    functions.certNameToStr(X509_ASN_ENCODING, &certificate->pCertInfo->Subject, CERT_X500_NAME_STR, name,
+                            kDistinguishedNameLength);
     name[kDistinguishedNameLength - 1] = L'\0';
     return ExtractCommonName(signerName, name);
 }
@@ -165,11 +165,15 @@ DWORD VerifyThroughCatalogue(const wchar_t* path, int& verified, wchar_t (&signe
 DWORD LoadTrustLibrary() {
     auto& state = TrustState();
     if (state.module == nullptr) {
-        state.module = LoadSystemWintrust();
+        state.module = lark::LoadSystemLibrary(L"wintrust.dll");
         if (state.module == nullptr) return kTrustLoadFailed;
     }
+    if (state.crypt32 == nullptr) {
+        state.crypt32 = lark::LoadSystemLibrary(L"crypt32.dll");
+        if (state.crypt32 == nullptr) return kTrustLoadFailed;
+    }
     if (!AllResolved(state.functions)) {
-        ResolveAll(state.functions, state.module);
+        ResolveAll(state);
         if (!AllResolved(state.functions)) return kTrustEntryPointMissing;
     }
     if (state.context != nullptr) return kTrustOk;
@@ -187,11 +191,9 @@ DWORD UnloadTrustLibrary() {
         state.context = nullptr;
     }
     state.functions = {};
-    if (state.module != nullptr) {
-        if (!::FreeLibrary(state.module)) return kTrustFreeFailed;
-        state.module = nullptr;
-    }
-    return kTrustOk;
+    const bool wintrustFreed = FreeLoaded(state.module);
+    const bool crypt32Freed = FreeLoaded(state.crypt32);
+    return wintrustFreed && crypt32Freed ? kTrustOk : kTrustFreeFailed;
 }
 
 DWORD VerifyFileSignature(const wchar_t* path, int& verified, wchar_t (&signerName)[kSignerNameLength]) {

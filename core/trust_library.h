@@ -1,6 +1,7 @@
 // Verification of Authenticode signatures, embedded in a file or through a system catalogue.
-// The trust functions are not linked: LoadTrustLibrary loads "wintrust.dll" from the system folder
-// once for the whole run, UnloadTrustLibrary releases it. All calls come from the UI thread.
+// Neither the trust functions nor the certificate function that names the signer are linked:
+// LoadTrustLibrary loads "wintrust.dll" and "crypt32.dll" from the system folder once for the whole
+// run, UnloadTrustLibrary releases them. All calls come from the UI thread.
 #pragma once
 
 #include <windows.h>
@@ -11,8 +12,8 @@
 // Result codes of the trust routines (0 is success).
 constexpr DWORD kTrustOk = 0;
 constexpr DWORD kTrustNotSigned = 0xE001;          // no embedded signature, no (valid) catalogue
-constexpr DWORD kTrustLoadFailed = 0xE002;         // wintrust.dll could not be loaded
-constexpr DWORD kTrustEntryPointMissing = 0xE003;  // one of the ten entry points is missing
+constexpr DWORD kTrustLoadFailed = 0xE002;         // wintrust.dll or crypt32.dll could not be loaded
+constexpr DWORD kTrustEntryPointMissing = 0xE003;  // one of the eleven entry points is missing
 constexpr DWORD kTrustNoContext = 0xE004;          // the catalogue administrator context was refused
 constexpr DWORD kTrustReleaseFailed = 0xE005;      // releasing the administrator context failed
 constexpr DWORD kTrustFreeFailed = 0xE006;         // FreeLibrary failed
@@ -24,12 +25,13 @@ constexpr DWORD kTrustSignerNameTooLong = 0xE00A;  // verified, but the common n
 // The caller's signer-name buffer, in characters including the terminator.
 constexpr int kSignerNameLength = 500;
 
-// Loads wintrust.dll, resolves its ten entry points and acquires the catalogue administrator
-// context, as far as each step succeeds. Idempotent: a second call changes nothing and returns 0.
-// 0, kTrustLoadFailed, kTrustEntryPointMissing (the module stays loaded) or kTrustNoContext.
+// Loads wintrust.dll and crypt32.dll, resolves the eleven entry points and acquires the catalogue
+// administrator context, as far as each step succeeds. Idempotent: a second call changes nothing
+// and returns 0. 0, kTrustLoadFailed, kTrustEntryPointMissing (the modules stay loaded) or
+// kTrustNoContext.
 DWORD LoadTrustLibrary();
 
-// Releases the context, forgets the entry points and frees the module. 0, kTrustReleaseFailed
+// Releases the context, forgets the entry points and frees the modules. 0, kTrustReleaseFailed
 // (then everything stays as it was) or kTrustFreeFailed.
 DWORD UnloadTrustLibrary();
 
@@ -59,10 +61,12 @@ struct EntryPoints {  // in the order they are resolved
     decltype(&::WTHelperProvDataFromStateData) provDataFromStateData;
     decltype(&::WTHelperGetProvCertFromChain) getProvCertFromChain;  // required, never called
     decltype(&::WTHelperGetProvSignerFromChain) getProvSignerFromChain;
+    decltype(&::CertNameToStrW) certNameToStr;  // from crypt32.dll
 };
 
 struct State {
-    HMODULE module = nullptr;
+    HMODULE module = nullptr;   // wintrust.dll
+    HMODULE crypt32 = nullptr;
     EntryPoints functions{};
     HCATADMIN context = nullptr;
 };

@@ -3,15 +3,16 @@
 // 101 the user wants to update. Its only window is the question about a damaged program.
 #include <windows.h>
 #include <shellapi.h>
-#include <wininet.h>
 
 #include <cwchar>
 #include <memory>
 #include <new>
 #include <string>
 
+#include "framework/handles.h"
+#include "framework/system_library.h"
 #include "updater/crc32.h"
-#include "updater/scoped.h"
+#include "updater/wininet_library.h"
 
 namespace tolvane {
 namespace {
@@ -44,11 +45,12 @@ struct Arguments {
 // not fit the 260-character buffers the values are kept in.
 bool ReadArguments(Arguments& out) {
     int count = 0;
-    ScopedArgv argv(::CommandLineToArgvW(::GetCommandLineW(), &count));
-    if (!argv.Valid() || count < 4) return false;
+    LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    const lark::UniqueLocal owner(argv);
+    if (argv == nullptr || count < 4) return false;
     std::wstring* targets[] = {&out.tool, &out.version, &out.fileName};
     for (int i = 0; i < 3; ++i) {
-        const wchar_t* value = argv.Get()[count - 3 + i];
+        const wchar_t* value = argv[count - 3 + i];
         if (std::wcslen(value) >= kTextChars) return false;
         *targets[i] = value;
     }
@@ -65,29 +67,30 @@ std::wstring LocalCopyPath() {
 }
 
 // One GET of the description; at most the first 512 bytes of the body are written to the local
-// copy, replacing any older one. False when the check cannot be made.
+// copy, replacing any older one. False when the check cannot be made: no WinINet, no connection.
 bool DownloadDescription(const std::wstring& url, const std::wstring& localCopy) {
+    WinInetLibrary wininet;
+    if (!wininet.Load()) return false;
     DWORD connection = 0;
-    if (!::InternetGetConnectedState(&connection, 0)) return false;
-    ScopedInternet internet(::InternetOpenW(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-    if (!internet.Valid()) return false;
+    if (!wininet.getConnectedState(&connection, 0)) return false;
+    UniqueInternet internet(wininet.open(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    if (!internet) return false;
     // The status is not examined: whatever body arrives is taken as the description.
-    ScopedInternet request(
-        ::InternetOpenUrlW(internet.Get(), url.c_str(), nullptr, 0, INTERNET_FLAG_NO_CACHE_WRITE, 0));
-    if (!request.Valid()) return false;
+    UniqueInternet request(wininet.openUrl(internet.get(), url.c_str(), nullptr, 0, INTERNET_FLAG_NO_CACHE_WRITE, 0));
+    if (!request) return false;
 
     std::unique_ptr<BYTE[]> buffer(new (std::nothrow) BYTE[kBufferBytes]());
     if (!buffer) return false;
     DWORD received = 0;
-    ::InternetReadFile(request.Get(), buffer.get(), kReadBytes, &received);
+    wininet.readFile(request.get(), buffer.get(), kReadBytes, &received);
     if (received > kReadBytes) received = 0;
 
     if (localCopy.empty()) return false;
-    ScopedFile file(::CreateFileW(localCopy.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.Valid()) {
+    lark::UniqueFile file(::CreateFileW(localCopy.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file) {
         DWORD written = 0;
-        ::WriteFile(file.Get(), buffer.get(), received, &written, nullptr);
+        ::WriteFile(file.get(), buffer.get(), received, &written, nullptr);
     }
     return true;
 }
@@ -109,21 +112,21 @@ std::wstring CallerPath(const std::wstring& fileName) {
 bool ChecksumFile(const std::wstring& path, std::uint32_t& checksum) {
     Crc32Table table;
     BuildCrc32Table(table);
-    ScopedFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.Valid()) return false;
+    lark::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
     LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(file.Get(), &size)) return false;
+    if (!::GetFileSizeEx(file.get(), &size)) return false;
     if (size.QuadPart == 0) {
         checksum = 0;
         return true;
     }
-    ScopedKernelHandle mapping(::CreateFileMappingW(file.Get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
-    if (!mapping.Valid()) return false;
-    ScopedView view(::MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, 0, 0));
-    mapping.Reset();
-    if (!view.Valid()) return false;
-    checksum = ComputeCrc32(table, static_cast<const unsigned char*>(view.Get()),
+    lark::UniqueHandle mapping(::CreateFileMappingW(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+    if (!mapping) return false;
+    lark::UniqueView view(::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));
+    mapping.reset();
+    if (!view) return false;
+    checksum = ComputeCrc32(table, static_cast<const unsigned char*>(view.get()),
                             static_cast<std::size_t>(size.QuadPart));
     return true;
 }
@@ -159,6 +162,8 @@ UINT RunUpdateCheck() {
 }  // namespace tolvane
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // Elevated when Larkspur starts us: no DLL from our folder or the current one, ever.
+    lark::RestrictDllSearchToSystemFolder();
     const UINT code = tolvane::RunUpdateCheck();
     if (code != tolvane::kNothingToReport) ::ExitProcess(code);
     return 0;

@@ -27,14 +27,6 @@ void Say(const std::wstring& line) {
     std::fflush(stdout);
 }
 
-// The page the tab control shows now.
-HWND VisiblePage(HWND tab) {
-    for (HWND child = ::GetWindow(tab, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
-        if (::IsWindowVisible(child) && remote::ClassOf(child) == L"#32770") return child;
-    }
-    return nullptr;
-}
-
 void PrintFastCheck(HANDLE process, HWND list, const wchar_t* heading) {
     remote::RemoteList rows(process, list);
     Say(heading);
@@ -126,7 +118,7 @@ int wmain(int argc, wchar_t** argv) {
     for (const auto& page : refreshed) {
         ::SendMessageW(tab, TCM_SETCURFOCUS, page.tab, 0);
         ::Sleep(pause);
-        ::SendMessageW(VisiblePage(tab), WM_COMMAND, MAKEWPARAM(page.refreshCommand, 0), 0);
+        ::SendMessageW(remote::VisiblePage(tab), WM_COMMAND, MAKEWPARAM(page.refreshCommand, 0), 0);
         ::Sleep(pause);
         remote::SaveWindowBitmap(main, out + page.shot);
     }

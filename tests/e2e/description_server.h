@@ -14,7 +14,21 @@
 #include <utility>
 #include <vector>
 
+#include "support/registry.h"
+
 namespace test {
+
+// WinINet reaches the update host only through the prefix's proxy setting: points it at this port
+// on 127.0.0.1, and drops Unix proxy variables that leak into the prefix and would send requests
+// elsewhere (programs started afterwards inherit that). False when a value cannot be written.
+inline bool PointProxyAt(unsigned short port) {
+    for (const wchar_t* name : {L"http_proxy", L"HTTP_PROXY", L"no_proxy", L"NO_PROXY"}) {
+        ::SetEnvironmentVariableW(name, nullptr);
+    }
+    const wchar_t key[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+    return SetDword(HKEY_CURRENT_USER, key, L"ProxyEnable", 1) == ERROR_SUCCESS &&
+           SetString(HKEY_CURRENT_USER, key, L"ProxyServer", L"127.0.0.1:" + std::to_wstring(port)) == ERROR_SUCCESS;
+}
 
 // A one-file HTTP server: answers every request with the configured status and body and records
 // the request target (the absolute URL, as a proxy receives it).

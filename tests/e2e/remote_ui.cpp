@@ -72,6 +72,13 @@ HWND FindChildWithText(HWND window, const std::wstring& text) {
 
 bool HasChildWithText(HWND window, const std::wstring& text) { return FindChildWithText(window, text) != nullptr; }
 
+HWND VisiblePage(HWND tab) {
+    for (HWND child = ::GetWindow(tab, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (::IsWindowVisible(child) && ClassOf(child) == L"#32770") return child;
+    }
+    return nullptr;
+}
+
 HWND FindDescendantById(HWND window, int id, const std::wstring& className) {
     return FindChild(window, [&](HWND child) {
         return ::GetDlgCtrlID(child) == id && (className.empty() || ClassOf(child) == className);

@@ -19,6 +19,8 @@ HWND FindChildWithText(HWND window, const std::wstring& text);
 HWND FindDescendantById(HWND window, int id, const std::wstring& className = L"");
 std::wstring Text(HWND window);
 std::wstring ClassOf(HWND window);
+// The page (a child dialog) that the tab control shows now; nullptr when none is visible.
+HWND VisiblePage(HWND tab);
 
 // Cells of a list view in another process.
 class RemoteList {

@@ -19,6 +19,8 @@
 
 #include "description_server.h"
 #include "framework/handles.h"
+#include "support/files.h"
+#include "support/pe_image.h"
 #include "support/registry.h"
 #include "support/ui.h"
 
@@ -39,22 +41,10 @@ std::string Narrow(const std::wstring& text) {
 
 std::wstring Widen(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
-// The whole file; nothing when it cannot be opened.
-std::optional<std::string> ReadFileBytes(const std::wstring& path) {
-    lark::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!file) return std::nullopt;
-    std::string bytes;
-    char chunk[4096];
-    DWORD got = 0;
-    while (::ReadFile(file.get(), chunk, sizeof(chunk), &got, nullptr) && got > 0) bytes.append(chunk, got);
-    return bytes;
-}
+using test::ReadFileBytes;
 
 void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
-    lark::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    ASSERT_TRUE(file) << ::GetLastError();
-    DWORD put = 0;
-    ASSERT_TRUE(::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr));
+    ASSERT_TRUE(test::WriteFileBytes(path, bytes)) << ::GetLastError();
 }
 
 // What the warning looked like when it was answered.
@@ -174,14 +164,7 @@ protected:
 
     // The program reaches the update host only through this proxy; Unix proxy variables that
     // leak into the prefix's environment must not send it elsewhere.
-    static void PointProxyAt(unsigned short port) {
-        for (const wchar_t* name : {L"http_proxy", L"HTTP_PROXY", L"no_proxy", L"NO_PROXY"}) {
-            ::SetEnvironmentVariableW(name, nullptr);
-        }
-        ASSERT_EQ(test::SetDword(HKEY_CURRENT_USER, kProxyKey, L"ProxyEnable", 1), ERROR_SUCCESS);
-        ASSERT_EQ(test::SetString(HKEY_CURRENT_USER, kProxyKey, L"ProxyServer", L"127.0.0.1:" + std::to_wstring(port)),
-                  ERROR_SUCCESS);
-    }
+    static void PointProxyAt(unsigned short port) { ASSERT_TRUE(test::PointProxyAt(port)); }
 
     // Each case starts with a stale local copy and no requests seen.
     void NextCase() {
@@ -432,35 +415,10 @@ TEST(TolvaneProgram, CarriesAManifestOneIconAndAVersionBlock) {
 TEST(TolvaneProgram, IsAGuiProgramImportingOnlySystemLibraries) {
     const std::optional<std::string> file = ReadFileBytes(BuiltProgram());
     ASSERT_TRUE(file);
-    const std::string& image = *file;
-    ASSERT_GT(image.size(), sizeof(IMAGE_DOS_HEADER));
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image.data());
-    ASSERT_EQ(dos->e_magic, IMAGE_DOS_SIGNATURE);
-    ASSERT_LT(static_cast<std::size_t>(dos->e_lfanew) + sizeof(IMAGE_NT_HEADERS64), image.size());
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS64*>(image.data() + dos->e_lfanew);
-    ASSERT_EQ(nt->Signature, IMAGE_NT_SIGNATURE);
-    EXPECT_EQ(nt->OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
-
-    const IMAGE_SECTION_HEADER* sections = IMAGE_FIRST_SECTION(nt);
-    auto offset = [&](DWORD rva) -> std::size_t {
-        for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i) {
-            const auto& s = sections[i];
-            if (rva >= s.VirtualAddress && rva < s.VirtualAddress + std::max(s.SizeOfRawData, s.Misc.VirtualSize)) {
-                return s.PointerToRawData + (rva - s.VirtualAddress);
-            }
-        }
-        return image.size();
-    };
-    const DWORD importRva = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
-    std::vector<std::string> libraries;
-    for (std::size_t at = offset(importRva); at + sizeof(IMAGE_IMPORT_DESCRIPTOR) <= image.size();
-         at += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
-        const auto* descriptor = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(image.data() + at);
-        if (descriptor->Name == 0) break;
-        const std::size_t name = offset(descriptor->Name);
-        ASSERT_LT(name, image.size());
-        libraries.emplace_back(image.c_str() + name);
-    }
+    const std::optional<test::PeImports> image = test::ReadPeImports(*file);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
+    const std::vector<std::string>& libraries = image->libraries;
     EXPECT_FALSE(libraries.empty());
     wchar_t system[MAX_PATH] = {};
     ::GetSystemDirectoryW(system, MAX_PATH);

@@ -139,13 +139,7 @@ TEST_F(LarkspurWithUpdater, RealTolvaneReachesThePage) {
         test::DescriptionServer server;
         ASSERT_TRUE(server.Start());
         server.Reply(200, e.description);
-        const unsigned short port = server.port();
-        for (const wchar_t* name : {L"http_proxy", L"HTTP_PROXY", L"no_proxy", L"NO_PROXY"}) {
-            ::SetEnvironmentVariableW(name, nullptr);
-        }
-        ASSERT_EQ(test::SetString(HKEY_CURRENT_USER, kProxyKey, L"ProxyServer", L"127.0.0.1:" + std::to_wstring(port)),
-                  ERROR_SUCCESS);
-        ASSERT_EQ(test::SetDword(HKEY_CURRENT_USER, kProxyKey, L"ProxyEnable", 1), ERROR_SUCCESS);
+        ASSERT_TRUE(test::PointProxyAt(server.port()));
         const size_t opensBefore = test::BrowserOpens();
         ASSERT_NO_FATAL_FAILURE(Start(e.folder, BinDir(L"LARKSPUR_BIN_DIR") + L"Tolvane.exe", {}));
 

@@ -15,6 +15,8 @@ add_custom_command(OUTPUT ${TRUST_FIXTURES}
   COMMENT "Signing the signature-test programs")
 add_custom_target(trust_fixtures DEPENDS ${TRUST_FIXTURES})
 add_dependencies(trust_library_test trust_fixtures)
+# The test signs its own catalogue with the certificate functions.
+target_link_libraries(trust_library_test PRIVATE crypt32)
 
 # A program folder with a planted wintrust.dll: the library must still come from the system folder.
 set(TRUST_PLANTED_DIR ${CMAKE_BINARY_DIR}/tests/planted)

@@ -1,0 +1,92 @@
+#include "support/pe_image.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace test {
+
+namespace {
+
+class Image {
+public:
+    explicit Image(const std::string& bytes) : bytes_(bytes) {}
+
+    bool ReadHeaders() {
+        if (bytes_.size() < sizeof(IMAGE_DOS_HEADER)) return false;
+        const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(bytes_.data());
+        if (dos->e_magic != IMAGE_DOS_SIGNATURE || dos->e_lfanew < 0) return false;
+        const std::size_t at = static_cast<std::size_t>(dos->e_lfanew);
+        if (at + sizeof(IMAGE_NT_HEADERS64) > bytes_.size()) return false;
+        nt_ = reinterpret_cast<const IMAGE_NT_HEADERS64*>(bytes_.data() + at);
+        if (nt_->Signature != IMAGE_NT_SIGNATURE || nt_->OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
+            return false;
+        }
+        const std::size_t sections = at + offsetof(IMAGE_NT_HEADERS64, OptionalHeader) +
+                                     nt_->FileHeader.SizeOfOptionalHeader;
+        return sections + nt_->FileHeader.NumberOfSections * sizeof(IMAGE_SECTION_HEADER) <= bytes_.size();
+    }
+
+    WORD Subsystem() const { return nt_->OptionalHeader.Subsystem; }
+    const IMAGE_DATA_DIRECTORY& Directory(int index) const { return nt_->OptionalHeader.DataDirectory[index]; }
+
+    // The file offset of an address in the image; npos when no section holds it.
+    std::size_t Offset(DWORD rva) const {
+        const IMAGE_SECTION_HEADER* sections = IMAGE_FIRST_SECTION(nt_);
+        for (WORD i = 0; i < nt_->FileHeader.NumberOfSections; ++i) {
+            const auto& s = sections[i];
+            if (rva >= s.VirtualAddress && rva - s.VirtualAddress < std::max(s.SizeOfRawData, s.Misc.VirtualSize)) {
+                const std::size_t at = s.PointerToRawData + (rva - s.VirtualAddress);
+                return at < bytes_.size() ? at : std::string::npos;
+            }
+        }
+        return std::string::npos;
+    }
+
+    // A terminated string at the address; nothing when it runs past the file.
+    std::optional<std::string> Name(DWORD rva) const {
+        const std::size_t at = Offset(rva);
+        if (at == std::string::npos) return std::nullopt;
+        const std::size_t end = bytes_.find('\0', at);
+        if (end == std::string::npos) return std::nullopt;
+        return bytes_.substr(at, end - at);
+    }
+
+    // The names in a table of fixed-size descriptors that ends with one whose name is 0.
+    template <class Descriptor>
+    bool ReadNames(int directory, DWORD Descriptor::*name, std::vector<std::string>& names) const {
+        const DWORD rva = Directory(directory).VirtualAddress;
+        if (rva == 0) return true;
+        std::size_t at = Offset(rva);
+        if (at == std::string::npos) return false;
+        for (;; at += sizeof(Descriptor)) {
+            if (at + sizeof(Descriptor) > bytes_.size()) return false;
+            Descriptor descriptor;
+            std::memcpy(&descriptor, bytes_.data() + at, sizeof(descriptor));
+            if (descriptor.*name == 0) return true;
+            std::optional<std::string> library = Name(descriptor.*name);
+            if (!library) return false;
+            names.push_back(*library);
+        }
+    }
+
+private:
+    const std::string& bytes_;
+    const IMAGE_NT_HEADERS64* nt_ = nullptr;
+};
+
+}  // namespace
+
+std::optional<PeImports> ReadPeImports(const std::string& bytes) {
+    Image image(bytes);
+    if (!image.ReadHeaders()) return std::nullopt;
+    PeImports result;
+    result.subsystem = image.Subsystem();
+    if (!image.ReadNames(IMAGE_DIRECTORY_ENTRY_IMPORT, &IMAGE_IMPORT_DESCRIPTOR::Name, result.libraries) ||
+        !image.ReadNames(IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT, &IMAGE_DELAYLOAD_DESCRIPTOR::DllNameRVA,
+                         result.delayLibraries)) {
+        return std::nullopt;
+    }
+    return result;
+}
+
+}  // namespace test
