@@ -67,6 +67,7 @@ bool SaveAs(HWND owner, const wchar_t* initialName, const wchar_t* defaultExtens
             const wchar_t* filter, std::wstring& path) {
     if (g_responder) {
         Request request = MakeRequest(Request::Kind::SaveAs, owner, initialName, filter, flags);
+        request.defaultExtension = defaultExtension ? defaultExtension : L"";
         return g_responder->SaveAs(request, path);
     }
     std::wstring filters = filter ? filter : L"";

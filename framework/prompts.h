@@ -25,6 +25,7 @@ struct Request {
     UINT flags = 0;        // MB_* / TPM_* / OFN_* / BIF_* flags
     POINT point{};         // pop-up menu position (screen)
     std::vector<MenuItemState> menu;  // pop-up menu items as they stood when the menu was shown
+    std::wstring defaultExtension;    // Save As: the default extension, empty for none
 };
 
 class Responder {

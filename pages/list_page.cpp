@@ -130,6 +130,13 @@ LRESULT CListPage::OnCustomDraw(NMHDR* header) {
     }
 }
 
+// The template's list is wider than the tab gives the page: it is kept to the page, so that its
+// last columns and rows are reached with its own scroll bars.
+LRESULT CListPage::OnSize(WPARAM, LPARAM lParam) {
+    if (m_list.m_hWnd) m_list.MoveWindow(0, 0, LOWORD(lParam), HIWORD(lParam));
+    return 0;
+}
+
 LRESULT CListPage::OnColumnClick(NMHDR* header) {
     m_sortColumn = reinterpret_cast<NMLISTVIEW*>(header)->iSubItem;
     SortRows(m_sortColumn, m_directionFlag != 0);

@@ -1,4 +1,5 @@
-// What the list pages share: template 130 with one report list (control 1005) filling the page,
+// What the list pages share: template 130 with one report list (control 1005) filling the page
+// (kept to the page's size, so that its scroll bars stay in sight),
 // its columns from a table, clear-then-fill with the list's redrawing suspended, the row counter,
 // the context menu with the remembered row (from a right click, or from the keyboard at the
 // focused row), the column-click sort with a direction flag of each page's own, and the drawing
@@ -90,6 +91,7 @@ private:
     LRESULT OnContextMenu(WPARAM wParam, LPARAM lParam);
     LRESULT OnCustomDraw(NMHDR* header);
     LRESULT OnColumnClick(NMHDR* header);
+    LRESULT OnSize(WPARAM wParam, LPARAM lParam);
     void ShowMenu(int row, POINT screen);
     void SortRows(int column, bool ascending);
 
@@ -105,5 +107,6 @@ private:
         lark::OnNotify(IDC_LIST, NM_CUSTOMDRAW, &CListPage::OnCustomDraw),
         lark::OnNotify(IDC_LIST, LVN_COLUMNCLICK, &CListPage::OnColumnClick),
         lark::OnMessage(WM_CONTEXTMENU, &CListPage::OnContextMenu),
+        lark::OnMessage(WM_SIZE, &CListPage::OnSize),
     };
 };

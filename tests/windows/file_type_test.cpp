@@ -443,6 +443,21 @@ TEST_F(FileTypePage, RefreshShowsTheRegistryAsItIsNow) {
     for (int r = 0; r < 13; ++r) EXPECT_EQ(Text(r, 2), L"正确") << r;
 }
 
+// The list keeps to the page whatever size the tab gives it, its scroll bars in sight.
+TEST_F(FileTypePage, ListFillsThePage) {
+    for (const SIZE size : {SIZE{640, 300}, SIZE{300, 120}}) {
+        page.MoveWindow(0, 0, size.cx, size.cy);
+        RECT client{}, list{};
+        ::GetClientRect(page.m_hWnd, &client);
+        ::GetWindowRect(List().m_hWnd, &list);
+        ::MapWindowPoints(nullptr, page.m_hWnd, reinterpret_cast<POINT*>(&list), 2);
+        EXPECT_EQ(list.left, 0);
+        EXPECT_EQ(list.top, 0);
+        EXPECT_EQ(list.right, client.right);
+        EXPECT_EQ(list.bottom, client.bottom);
+    }
+}
+
 TEST_F(FileTypePage, EnterAndEscapeChangeNothing) {
     for (int id : {IDOK, IDCANCEL}) {
         page.SendMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);

@@ -122,6 +122,7 @@ TEST_F(HostsPage, MissingFileOpensEmptyIsCreatedAndBacksUpEmpty) {
     EXPECT_EQ(saveAs.text, L"hosts.bak");
     EXPECT_EQ(saveAs.caption, L"All Files (*.*)|*.*||");
     EXPECT_EQ(saveAs.flags, static_cast<UINT>(OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT));
+    EXPECT_EQ(saveAs.defaultExtension, L"");
     EXPECT_EQ(prompts.requests[1].owner, page.m_hWnd);
     EXPECT_EQ(prompts.requests[1].flags, static_cast<UINT>(MB_OK));
     EXPECT_EQ(prompts.Messages(), std::vector<std::wstring>{L"备份成功|备份HOSTS文件成功"});

@@ -334,6 +334,7 @@ TEST_F(LspPage, BackUpExportsTheParametersTreeWithRegeditFromTheWindowsFolder) {
     EXPECT_EQ(saveAs.text, L"LSP备份.reg");
     EXPECT_EQ(saveAs.caption, L"All Files (*.*)|*.*||");
     EXPECT_EQ(saveAs.flags, static_cast<UINT>(OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT));
+    EXPECT_EQ(saveAs.defaultExtension, L"");
     EXPECT_EQ(saveAs.owner, page.m_hWnd);
     ASSERT_EQ(recorder.starts.size(), 1u);
     EXPECT_EQ(recorder.starts[0].application, L"C:\\windows\\regedit.exe");
