@@ -41,13 +41,33 @@ std::optional<std::wstring> ReadText(HKEY root, const std::optional<std::wstring
     return ReadText(key.get(), valueName);
 }
 
-// A subkey name with a NUL inside cannot be addressed by its path: the text before the NUL would
-// name another add-on's keys.
-bool Addressable(const wchar_t* name, DWORD length) { return std::wcslen(name) == length; }
+// What a subkey that cannot be enumerated does to the rest of its source.
+enum class OnEnumerationError { EndSource, SkipSubkey };
 
-DWORD CountSubkeys(HKEY key, DWORD& count) {
-    return static_cast<DWORD>(::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr,
-                                                 nullptr, nullptr, nullptr, nullptr));
+// Hands the name of every subkey of the source below HKEY_LOCAL_MACHINE to the visitor, in
+// enumeration order. 0, or the error of the open, the count or (ending the source) an enumeration.
+// A name with a NUL inside is passed over: it cannot be addressed by its path, and the text before
+// the NUL would name another add-on's keys.
+DWORD ForEachSubkey(const wchar_t* sourceKey, OnEnumerationError onError,
+                    const std::function<void(const wchar_t* name)>& visit) {
+    lark::UniqueRegKey source;
+    LONG error = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, sourceKey, 0, KEY_READ, source.put());
+    if (error != ERROR_SUCCESS) return static_cast<DWORD>(error);
+    DWORD count = 0;
+    error = ::RegQueryInfoKeyW(source.get(), nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr,
+                               nullptr, nullptr, nullptr);
+    if (error != ERROR_SUCCESS) return static_cast<DWORD>(error);
+    for (DWORD index = 0; index < count; ++index) {
+        wchar_t name[kNameSize] = {};
+        DWORD length = kNameSize;
+        error = ::RegEnumKeyExW(source.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (error != ERROR_SUCCESS) {
+            if (onError == OnEnumerationError::EndSource) return static_cast<DWORD>(error);
+            continue;
+        }
+        if (std::wcslen(name) == length) visit(name);
+    }
+    return 0;
 }
 
 // "Exec" with its environment references expanded into 260 characters; empty when it cannot be
@@ -58,7 +78,6 @@ std::wstring ExpandedFile(HKEY extension) {
     wchar_t file[kTextSize] = {};
     const DWORD needed = ::ExpandEnvironmentStringsW(exec->c_str(), file, kTextSize);
     if (needed == 0 || needed > kTextSize) return {};
-    file[kTextSize - 1] = L'\0';
     return file;
 }
 
@@ -75,54 +94,29 @@ const wchar_t* SourceKeyOf(int kind) {
 
 DWORD EnumerateClsidAddOns(const wchar_t* sourceKey, int kind, const AddOnSink& sink) {
     if (!sink) return kNoSink;
-    lark::UniqueRegKey source;
-    LONG error = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, sourceKey, 0, KEY_READ, source.put());
-    if (error != ERROR_SUCCESS) return static_cast<DWORD>(error);
-    DWORD count = 0;
-    if (const DWORD counted = CountSubkeys(source.get(), count); counted != ERROR_SUCCESS) return counted;
-
-    for (DWORD index = 0; index < count; ++index) {
-        wchar_t name[kNameSize] = {};
-        DWORD length = kNameSize;
-        error = ::RegEnumKeyExW(source.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
-        if (error != ERROR_SUCCESS) return static_cast<DWORD>(error);  // the rest of this source is not listed
-        if (!Addressable(name, length)) continue;
+    return ForEachSubkey(sourceKey, OnEnumerationError::EndSource, [&](const wchar_t* name) {
         // Without a readable CLSID name the add-on is not listed.
         const auto display = ReadText(HKEY_CLASSES_ROOT, KeyPath(kClsidPrefix, name), nullptr);
-        if (!display) continue;
+        if (!display) return;
         const auto file = ReadText(HKEY_CLASSES_ROOT, KeyPath(kClsidPrefix, name, L"\\InprocServer32"), nullptr);
         sink(display->c_str(), file.value_or(L"").c_str(), !IsAddOnDisabled(name), kind, name);
-    }
-    return 0;
+    });
 }
 
 DWORD EnumerateBrowserExtensions(const AddOnSink& sink) {
     if (!sink) return kNoSink;
-    lark::UniqueRegKey source;
-    const LONG error = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kExtensionsKey, 0, KEY_READ, source.put());
-    if (error != ERROR_SUCCESS) return static_cast<DWORD>(error);
-    DWORD count = 0;
-    if (const DWORD counted = CountSubkeys(source.get(), count); counted != ERROR_SUCCESS) return counted;
-
-    for (DWORD index = 0; index < count; ++index) {
-        wchar_t name[kNameSize] = {};
-        DWORD length = kNameSize;
-        if (::RegEnumKeyExW(source.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS ||
-            !Addressable(name, length)) {
-            continue;
-        }
+    return ForEachSubkey(kExtensionsKey, OnEnumerationError::SkipSubkey, [&](const wchar_t* name) {
         const auto path = KeyPath(kExtensionsKey, name);
         lark::UniqueRegKey extension;
         if (!path || ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path->c_str(), 0, KEY_READ, extension.put()) != ERROR_SUCCESS) {
-            continue;
+            return;
         }
         auto text = ReadText(extension.get(), L"MenuText");
         if (!text) text = ReadText(extension.get(), L"ButtonText");
         const std::wstring display = ResolveIndirectString(text.value_or(L"").c_str());
         const std::wstring file = ExpandedFile(extension.get());
         sink(display.c_str(), file.c_str(), !IsAddOnDisabled(name), kAddOnExtension, name);
-    }
-    return 0;
+    });
 }
 
 DWORD EnumerateAddOns(const AddOnSink& sink) {

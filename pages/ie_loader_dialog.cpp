@@ -71,23 +71,17 @@ void CIELoaderDialog::EnableMenuItems(HMENU popup) {
     EnableItem(popup, ID_ADDON_LOCATE, selected);
 }
 
-// Only the state text changes; the registry is read again at the next listing.
-void CIELoaderDialog::OnDisable() {
-    const int row = ClickedRow();
-    if (SetAddOnEnabled(CellText(row, kKeyColumn).c_str(), 0) != ERROR_SUCCESS) {
-        lark::prompts::Message(m_hWnd, L"禁用失败", kCaption, MB_OK);
-        return;
-    }
-    m_list.SetItemText(row, kStateColumn, kDisabled);
-}
+void CIELoaderDialog::OnDisable() { SetClickedRowEnabled(0); }
+void CIELoaderDialog::OnEnable() { SetClickedRowEnabled(1); }
 
-void CIELoaderDialog::OnEnable() {
+// Only the state text changes; the registry is read again at the next listing.
+void CIELoaderDialog::SetClickedRowEnabled(int enable) {
     const int row = ClickedRow();
-    if (SetAddOnEnabled(CellText(row, kKeyColumn).c_str(), 1) != ERROR_SUCCESS) {
-        lark::prompts::Message(m_hWnd, L"启用失败", kCaption, MB_OK);
+    if (SetAddOnEnabled(CellText(row, kKeyColumn).c_str(), enable) != ERROR_SUCCESS) {
+        lark::prompts::Message(m_hWnd, enable ? L"启用失败" : L"禁用失败", kCaption, MB_OK);
         return;
     }
-    m_list.SetItemText(row, kStateColumn, kEnabled);
+    m_list.SetItemText(row, kStateColumn, enable ? kEnabled : kDisabled);
 }
 
 // Only the source's subkey goes; the outcome shows in the new listing.

@@ -23,6 +23,7 @@ private:
     void OnEnable();
     void OnDelete();
     void OnLocate();
+    void SetClickedRowEnabled(int enable);
 
     static inline const lark::MessageEntry<CIELoaderDialog> kMessages[] = {
         lark::OnCommand<CIELoaderDialog>(ID_ADDON_REFRESH, &CIELoaderDialog::Relist, 0),

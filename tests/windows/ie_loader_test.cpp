@@ -4,7 +4,6 @@
 
 #include <windows.h>
 #include <commctrl.h>
-#include <winternl.h>
 
 #include <algorithm>
 #include <cwctype>
@@ -17,6 +16,7 @@
 #include "resource.h"
 #include "support/list_page.h"
 #include "support/process_recorder.h"
+#include "support/raw_registry.h"
 #include "support/registry.h"
 #include "support/scripted_prompts.h"
 #include "support/ui.h"
@@ -71,7 +71,7 @@ void PrintTo(const AddOn& a, std::ostream* os) {
 }
 
 // The test module with string resources, copied into the test's own folder; its entry point
-// would leave "<path>.ran" beside it.
+// would leave "<path>.loaded" beside it.
 class StringModule {
 public:
     StringModule() : path_(test::TempPath(L"addon_strings.dll")) {
@@ -82,7 +82,7 @@ public:
     }
     bool Copied() const { return copied_; }
     const std::wstring& Path() const { return path_; }
-    std::wstring Mark() const { return path_ + L".ran"; }
+    std::wstring Mark() const { return path_ + L".loaded"; }
     bool Ran() const { return ::GetFileAttributesW(Mark().c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 private:
@@ -276,27 +276,14 @@ TEST_F(AddOnRoutines, SubkeysThatCannotBeAddressedByNameAreNotListed) {
     AddTo(kPreApproved, L"");
     HKEY source = nullptr;
     ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kPreApproved.c_str(), 0, KEY_ALL_ACCESS, &source), ERROR_SUCCESS);
-    using NtCreateKeyFn = LONG(NTAPI*)(HANDLE*, ACCESS_MASK, OBJECT_ATTRIBUTES*, ULONG, UNICODE_STRING*, ULONG, ULONG*);
-    auto ntCreateKey = reinterpret_cast<NtCreateKeyFn>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtCreateKey"));
-    ASSERT_NE(ntCreateKey, nullptr);
-    std::wstring name = Guid(1) + L'\0' + L"x";
-    UNICODE_STRING text{static_cast<USHORT>(name.size() * sizeof(wchar_t)),
-                        static_cast<USHORT>(name.size() * sizeof(wchar_t)), name.data()};
-    OBJECT_ATTRIBUTES attributes{};
-    attributes.Length = sizeof(attributes);
-    attributes.RootDirectory = source;
-    attributes.ObjectName = &text;
-    HANDLE child = nullptr;
-    ASSERT_EQ(ntCreateKey(&child, KEY_ALL_ACCESS, &attributes, 0, nullptr, 0, nullptr), 0);
+    HKEY planted = test::CreateKeyWithRawName(source, Guid(1) + L'\0' + L"x");
     ::RegCloseKey(source);
+    ASSERT_NE(planted, nullptr);
     const auto names = test::SubkeyNames(HKEY_LOCAL_MACHINE, kPreApproved);
 
     EXPECT_EQ(EnumerateClsidAddOns(kPreApprovedKey, 0, Collect()), 0u);
-    // Only through its handle can the key be removed again.
-    const auto ntDeleteKey =
-        reinterpret_cast<LONG(NTAPI*)(HANDLE)>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey"));
-    EXPECT_EQ(ntDeleteKey(child), 0);
-    ::RegCloseKey(static_cast<HKEY>(child));
+    EXPECT_EQ(test::DeleteOpenKey(planted), 0);
+    ::RegCloseKey(planted);
     ASSERT_EQ(names.size(), 1u);
     EXPECT_TRUE(rows.empty());
 }
