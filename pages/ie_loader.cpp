@@ -1,13 +1,173 @@
 #include "pages/ie_loader.h"
 
+#include <cwchar>
+
+#include <optional>
+
 #include "framework/handles.h"
+#include "pages/image_hijack.h"
 #include "pages/indirect_string.h"
 
 namespace {
 
-constexpr int kNameSize = 260;  // characters, terminator included
+constexpr int kNameSize = 260;     // characters, terminator included
+constexpr DWORD kTextSize = 260;   // registry strings: characters, terminator included
+constexpr std::size_t kPathSize = 260;  // key paths: characters, terminator included
+
+constexpr const wchar_t kClsidPrefix[] = L"CLSID\\";
+
+// prefix + name + suffix, or nothing when it would not fit its 260 characters.
+std::optional<std::wstring> KeyPath(const wchar_t* prefix, const wchar_t* name, const wchar_t* suffix = L"") {
+    std::wstring path = std::wstring(prefix) + name + suffix;
+    if (path.size() >= kPathSize) return std::nullopt;
+    return path;
+}
+
+// A string value read with the buffer's 520 bytes; a value that does not fit is not read. The
+// type is not looked at. Always terminated.
+std::optional<std::wstring> ReadText(HKEY key, const wchar_t* valueName) {
+    wchar_t text[kTextSize + 1] = {};  // one more than the read may fill
+    DWORD size = kTextSize * sizeof(wchar_t);
+    if (::RegQueryValueExW(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    return std::wstring(text);
+}
+
+std::optional<std::wstring> ReadText(HKEY root, const std::optional<std::wstring>& path, const wchar_t* valueName) {
+    if (!path) return std::nullopt;
+    lark::UniqueRegKey key;
+    if (::RegOpenKeyExW(root, path->c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return std::nullopt;
+    return ReadText(key.get(), valueName);
+}
+
+// What a subkey that cannot be enumerated does to the rest of its source.
+enum class OnEnumerationError { EndSource, SkipSubkey };
+
+// Hands the name of every subkey of the source below HKEY_LOCAL_MACHINE to the visitor, in
+// enumeration order. 0, or the error of the open, the count or (ending the source) an enumeration.
+// A name with a NUL inside is passed over: it cannot be addressed by its path, and the text before
+// the NUL would name another add-on's keys.
+DWORD ForEachSubkey(const wchar_t* sourceKey, OnEnumerationError onError,
+                    const std::function<void(const wchar_t* name)>& visit) {
+    lark::UniqueRegKey source;
+    LONG error = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, sourceKey, 0, KEY_READ, source.put());
+    if (error != ERROR_SUCCESS) return static_cast<DWORD>(error);
+    DWORD count = 0;
+    error = ::RegQueryInfoKeyW(source.get(), nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr,
+                               nullptr, nullptr, nullptr);
+    if (error != ERROR_SUCCESS) return static_cast<DWORD>(error);
+    for (DWORD index = 0; index < count; ++index) {
+        wchar_t name[kNameSize] = {};
+        DWORD length = kNameSize;
+        error = ::RegEnumKeyExW(source.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (error != ERROR_SUCCESS) {
+            if (onError == OnEnumerationError::EndSource) return static_cast<DWORD>(error);
+            continue;
+        }
+        if (std::wcslen(name) == length) visit(name);
+    }
+    return 0;
+}
+
+// "Exec" with its environment references expanded into 260 characters; empty when it cannot be
+// read or does not fit expanded.
+std::wstring ExpandedFile(HKEY extension) {
+    const auto exec = ReadText(extension, L"Exec");
+    if (!exec) return {};
+    wchar_t file[kTextSize] = {};
+    const DWORD needed = ::ExpandEnvironmentStringsW(exec->c_str(), file, kTextSize);
+    if (needed == 0 || needed > kTextSize) return {};
+    return file;
+}
+
+const wchar_t* SourceKeyOf(int kind) {
+    switch (kind) {
+    case kAddOnActiveX: return kPreApprovedKey;
+    case kAddOnExtension: return kExtensionsKey;
+    case kAddOnHelperObject: return kHelperObjectsKey;
+    default: return nullptr;
+    }
+}
 
 }  // namespace
+
+DWORD EnumerateClsidAddOns(const wchar_t* sourceKey, int kind, const AddOnSink& sink) {
+    if (!sink) return kNoSink;
+    return ForEachSubkey(sourceKey, OnEnumerationError::EndSource, [&](const wchar_t* name) {
+        // Without a readable CLSID name the add-on is not listed.
+        const auto display = ReadText(HKEY_CLASSES_ROOT, KeyPath(kClsidPrefix, name), nullptr);
+        if (!display) return;
+        const auto file = ReadText(HKEY_CLASSES_ROOT, KeyPath(kClsidPrefix, name, L"\\InprocServer32"), nullptr);
+        sink(display->c_str(), file.value_or(L"").c_str(), !IsAddOnDisabled(name), kind, name);
+    });
+}
+
+DWORD EnumerateBrowserExtensions(const AddOnSink& sink) {
+    if (!sink) return kNoSink;
+    return ForEachSubkey(kExtensionsKey, OnEnumerationError::SkipSubkey, [&](const wchar_t* name) {
+        const auto path = KeyPath(kExtensionsKey, name);
+        lark::UniqueRegKey extension;
+        if (!path || ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path->c_str(), 0, KEY_READ, extension.put()) != ERROR_SUCCESS) {
+            return;
+        }
+        auto text = ReadText(extension.get(), L"MenuText");
+        if (!text) text = ReadText(extension.get(), L"ButtonText");
+        const std::wstring display = ResolveIndirectString(text.value_or(L"").c_str());
+        const std::wstring file = ExpandedFile(extension.get());
+        sink(display.c_str(), file.c_str(), !IsAddOnDisabled(name), kAddOnExtension, name);
+    });
+}
+
+DWORD EnumerateAddOns(const AddOnSink& sink) {
+    if (!sink) return kNoSink;
+    const DWORD results[] = {
+        EnumerateClsidAddOns(kHelperObjectsKey, kAddOnHelperObject, sink),
+        EnumerateClsidAddOns(kPreApprovedKey, kAddOnActiveX, sink),
+        EnumerateBrowserExtensions(sink),
+    };
+    for (const DWORD result : results) {
+        if (result != 0) return result;
+    }
+    return 0;
+}
+
+int IsAddOnDisabled(const wchar_t* keyName) {
+    if (!keyName || !*keyName) return 0;
+    const auto path = KeyPath(kAddOnSettingsKey, keyName);
+    if (!path) return 0;
+    lark::UniqueRegKey settings;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, path->c_str(), 0, KEY_READ, settings.put()) != ERROR_SUCCESS) return 0;
+    DWORD flags = 0;
+    DWORD size = sizeof(flags);
+    if (::RegQueryValueExW(settings.get(), L"Flags", nullptr, nullptr, reinterpret_cast<BYTE*>(&flags), &size) !=
+        ERROR_SUCCESS) {
+        return 0;
+    }
+    return size == sizeof(flags) && flags == 1 ? 1 : 0;
+}
+
+LONG SetAddOnEnabled(const wchar_t* keyName, int enable) {
+    if (!keyName || !*keyName) return ERROR_INVALID_PARAMETER;
+    const auto path = KeyPath(kAddOnSettingsKey, keyName);
+    if (!path) return ERROR_INSUFFICIENT_BUFFER;
+    if (enable) return ::RegDeleteKeyW(HKEY_CURRENT_USER, path->c_str());
+    lark::UniqueRegKey settings;
+    const LONG error = ::RegCreateKeyExW(HKEY_CURRENT_USER, path->c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                         KEY_SET_VALUE, nullptr, settings.put(), nullptr);
+    if (error != ERROR_SUCCESS) return error;
+    const DWORD disabled = 1;
+    return ::RegSetValueExW(settings.get(), L"Flags", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&disabled),
+                            sizeof(disabled));
+}
+
+LONG DeleteAddOn(int kind, const wchar_t* keyName) {
+    const wchar_t* source = SourceKeyOf(kind);
+    if (!source || !keyName || !*keyName) return ERROR_INVALID_PARAMETER;
+    const auto path = KeyPath(source, keyName);
+    if (!path) return ERROR_INSUFFICIENT_BUFFER;
+    return DeleteRegistryTree(HKEY_LOCAL_MACHINE, path->c_str());
+}
 
 std::wstring ResolveIndirectString(const wchar_t* text) {
     const std::wstring original = text ? text : L"";

@@ -1,5 +1,101 @@
 #include "pages/ie_loader_dialog.h"
 
+#include <shlwapi.h>
+
+#include <string>
+
+#include "framework/prompts.h"
+#include "pages/ie_loader.h"
+#include "pages/lsp_repair.h"
 #include "resource.h"
 
-CIELoaderDialog::CIELoaderDialog() : CDialog(IDD_LISTPAGE) {}
+namespace {
+
+constexpr const wchar_t kEnabled[] = L"已启用";
+constexpr const wchar_t kDisabled[] = L"已禁用";
+constexpr const wchar_t kCaption[] = L"提示";
+
+constexpr int kStateColumn = 1, kKindColumn = 2, kFileColumn = 3, kKeyColumn = 4;
+
+// Kind texts, in the order a row's kind is recognised when it is deleted.
+constexpr struct {
+    int kind;
+    const wchar_t* text;
+} kKinds[] = {
+    {kAddOnActiveX, L"ActiveX插件"},
+    {kAddOnExtension, L"浏览器扩展"},
+    {kAddOnHelperObject, L"浏览器辅助对象"},
+};
+
+const wchar_t* KindText(int kind) {
+    for (const auto& entry : kKinds) {
+        if (entry.kind == kind) return entry.text;
+    }
+    return L"";
+}
+
+constexpr ListColumn kColumns[] = {
+    {L"名 称", 120}, {L"状 态", 50}, {L"类  别", 80}, {L"文件路径", 200}, {L"CLISID", 250},
+};
+constexpr ListPageLayout kLayout{.columns = kColumns,
+                                 .extendedStyles = LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT,
+                                 .menu = IDR_MENU_ADDON,
+                                 .pickedColour = RGB(0xA0, 0x00, 0xA0)};
+
+}  // namespace
+
+CIELoaderDialog::CIELoaderDialog() : DialogWithTable(kLayout) {}
+
+void CIELoaderDialog::AddAddOnRow(const wchar_t* name, const wchar_t* file, int enabled, int kind,
+                                  const wchar_t* keyName) {
+    AddRow({name, enabled ? kEnabled : kDisabled, KindText(kind), file, keyName});
+}
+
+DWORD CIELoaderDialog::Fill() {
+    return EnumerateAddOns([this](const wchar_t* name, const wchar_t* file, int enabled, int kind,
+                                  const wchar_t* keyName) { AddAddOnRow(name, file, enabled, kind, keyName); });
+}
+
+bool CIELoaderDialog::IsPicked(int row) const {
+    return ::StrCmpIW(CellText(row, kStateColumn).c_str(), kDisabled) == 0;
+}
+
+// Disable for an enabled row, enable for any other state (an empty one too); the row commands
+// need a selected row.
+void CIELoaderDialog::EnableMenuItems(HMENU popup) {
+    const bool selected = HasSelection();
+    const bool enabled = ::StrCmpIW(CellText(ClickedRow(), kStateColumn).c_str(), kEnabled) == 0;
+    EnableItem(popup, ID_ADDON_DISABLE, selected && enabled);
+    EnableItem(popup, ID_ADDON_ENABLE, selected && !enabled);
+    EnableItem(popup, ID_ADDON_DELETE, selected);
+    EnableItem(popup, ID_ADDON_LOCATE, selected);
+}
+
+void CIELoaderDialog::OnDisable() { SetClickedRowEnabled(0); }
+void CIELoaderDialog::OnEnable() { SetClickedRowEnabled(1); }
+
+// Only the state text changes; the registry is read again at the next listing.
+void CIELoaderDialog::SetClickedRowEnabled(int enable) {
+    const int row = ClickedRow();
+    if (SetAddOnEnabled(CellText(row, kKeyColumn).c_str(), enable) != ERROR_SUCCESS) {
+        lark::prompts::Message(m_hWnd, enable ? L"启用失败" : L"禁用失败", kCaption, MB_OK);
+        return;
+    }
+    m_list.SetItemText(row, kStateColumn, enable ? kEnabled : kDisabled);
+}
+
+// Only the source's subkey goes; the outcome shows in the new listing.
+void CIELoaderDialog::OnDelete() {
+    if (lark::prompts::Message(m_hWnd, L"确定要删除该项？", kCaption, MB_YESNO) != IDYES) return;
+    const int row = ClickedRow();
+    const std::wstring kind = CellText(row, kKindColumn);
+    for (const auto& entry : kKinds) {
+        if (::StrCmpIW(kind.c_str(), entry.text) == 0) {
+            DeleteAddOn(entry.kind, CellText(row, kKeyColumn).c_str());
+            break;
+        }
+    }
+    Relist();
+}
+
+void CIELoaderDialog::OnLocate() { LocateFileInExplorer(CellText(ClickedRow(), kFileColumn).c_str()); }

@@ -1,14 +1,35 @@
-// The browser add-ons page.
+// The browser add-ons page: the helper objects, pre-approved controls and extensions the browser
+// loads, disabled ones purple, with disable, enable, delete and locate on the clicked row.
 #pragma once
 
-#include "framework/dialog.h"
+#include "pages/list_page.h"
 
-class CIELoaderDialog : public lark::CDialog {
+class CIELoaderDialog : public lark::DialogWithTable<CIELoaderDialog, CListPage> {
+    friend DialogWithTable;  // reads kMessages
+
 public:
     CIELoaderDialog();
 
+    // The row sink of the page: one row at the row counter.
+    void AddAddOnRow(const wchar_t* name, const wchar_t* file, int enabled, int kind, const wchar_t* keyName);
+
 protected:
-    // Enter and Escape inside the page change nothing.
-    void OnOK() override {}
-    void OnCancel() override {}
+    DWORD Fill() override;
+    void EnableMenuItems(HMENU popup) override;
+    bool IsPicked(int row) const override;
+
+private:
+    void OnDisable();
+    void OnEnable();
+    void OnDelete();
+    void OnLocate();
+    void SetClickedRowEnabled(int enable);
+
+    static inline const lark::MessageEntry<CIELoaderDialog> kMessages[] = {
+        lark::OnCommand<CIELoaderDialog>(ID_ADDON_REFRESH, &CIELoaderDialog::Relist, 0),
+        lark::OnCommand(ID_ADDON_DISABLE, &CIELoaderDialog::OnDisable, 0),
+        lark::OnCommand(ID_ADDON_ENABLE, &CIELoaderDialog::OnEnable, 0),
+        lark::OnCommand(ID_ADDON_DELETE, &CIELoaderDialog::OnDelete, 0),
+        lark::OnCommand(ID_ADDON_LOCATE, &CIELoaderDialog::OnLocate, 0),
+    };
 };

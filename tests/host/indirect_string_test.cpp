@@ -24,6 +24,7 @@ TEST(IndirectString, ModuleBeforeTheFirstCommaNumberTwoCharactersAfterIt) {
         {L"@a.dll,--5", true, L"a.dll", -5},                 // a sign after the skipped one is wcstol's
         {L"@a.dll,- 42", true, L"a.dll", 42},                // blanks first, as wcstol skips them
         {L"@a.dll,-1234567890123", true, L"a.dll", 123456789},  // at most nine characters
+        {L"@a.dll,-        12", true, L"a.dll", 1},             // the blanks count among the nine
         {L"@a.dll,-12ab", true, L"a.dll", 12},
         {L"@a.dll,-abc", true, L"a.dll", 0},
         {L"@a.dll,-", true, L"a.dll", 0},                    // nothing after the sign
