@@ -4,7 +4,6 @@
 
 #include <windows.h>
 #include <commctrl.h>
-#include <winternl.h>
 
 #include <string>
 #include <vector>
@@ -13,6 +12,7 @@
 #include "pages/image_hijack_dialog.h"
 #include "resource.h"
 #include "support/list_page.h"
+#include "support/raw_registry.h"
 #include "support/registry.h"
 #include "support/scripted_prompts.h"
 #include "support/ui.h"
@@ -191,18 +191,9 @@ TEST_F(ImageHijacks, DeleteGivesUpOnASubkeyWhoseNameHoldsANul) {
     ASSERT_EQ(test::SetString(HKEY_LOCAL_MACHINE, tree, L"Debugger", L"x"), ERROR_SUCCESS);
     HKEY parent = nullptr;
     ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, tree.c_str(), 0, KEY_ALL_ACCESS, &parent), ERROR_SUCCESS);
-    using NtCreateKeyFn = LONG(NTAPI*)(HANDLE*, ACCESS_MASK, OBJECT_ATTRIBUTES*, ULONG, UNICODE_STRING*, ULONG, ULONG*);
-    auto ntCreateKey = reinterpret_cast<NtCreateKeyFn>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtCreateKey"));
-    ASSERT_NE(ntCreateKey, nullptr);
-    wchar_t name[] = {L'a', L'\0', L'b'};
-    UNICODE_STRING text{sizeof(name), sizeof(name), name};
-    OBJECT_ATTRIBUTES attributes{};
-    attributes.Length = sizeof(attributes);
-    attributes.RootDirectory = parent;
-    attributes.ObjectName = &text;
-    HANDLE child = nullptr;
-    ASSERT_EQ(ntCreateKey(&child, KEY_ALL_ACCESS, &attributes, 0, nullptr, 0, nullptr), 0);
-    ::RegCloseKey(static_cast<HKEY>(child));
+    HKEY child = test::CreateKeyWithRawName(parent, std::wstring(L"a\0b", 3));
+    ASSERT_NE(child, nullptr);
+    ::RegCloseKey(child);
     ::RegCloseKey(parent);
 
     EXPECT_NE(DeleteRegistryTree(HKEY_LOCAL_MACHINE, tree.c_str()), 0);
