@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "framework/handles.h"
+#include "framework/registry.h"
 #include "framework/resources.h"
 #include "framework/wnd.h"
 
@@ -12,12 +13,8 @@ constexpr const wchar_t kSafeBootKey[] = L"SYSTEM\\CurrentControlSet\\Control\\S
 constexpr const wchar_t kHiveFileName[] = L"\\SafeBoot";
 
 bool HasSubkeys(const wchar_t* path) {
-    lark::UniqueRegKey key;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS) return false;
-    DWORD subkeys = 0;
-    const LONG error = ::RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,
-                                          nullptr, nullptr, nullptr, nullptr);
-    return error == ERROR_SUCCESS && subkeys > 0;
+    lark::ListedKey key;
+    return lark::OpenForListing(HKEY_LOCAL_MACHINE, path, KEY_ALL_ACCESS, key) == ERROR_SUCCESS && key.subkeys > 0;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "framework/handles.h"
+#include "framework/registry.h"
 #include "pages/firewall_entry.h"
 #include "pages/ie_loader.h"
 
@@ -39,20 +40,16 @@ int FirewallTypeCode(const wchar_t* text) {
 
 DWORD EnumerateFirewallList(int type, const wchar_t* keyPath, const FirewallSink& sink) {
     if (!sink) return kNoSink;
-    lark::UniqueRegKey list;
-    LONG error = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_QUERY_VALUE, list.put());
-    if (error != ERROR_SUCCESS) return static_cast<DWORD>(error);
-    DWORD values = 0;
-    error = ::RegQueryInfoKeyW(list.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
-                               nullptr, nullptr, nullptr);
-    if (error != ERROR_SUCCESS) return static_cast<DWORD>(error);
-
-    for (DWORD index = 0; index < values; ++index) {
+    lark::ListedKey list;
+    if (const LONG error = lark::OpenForListing(HKEY_LOCAL_MACHINE, keyPath, KEY_QUERY_VALUE, list)) {
+        return static_cast<DWORD>(error);
+    }
+    for (DWORD index = 0; index < list.values; ++index) {
         wchar_t name[kNameChars];
         DWORD nameLength = kNameChars;
         wchar_t data[kDataChars];
         DWORD size = sizeof(data);
-        if (::RegEnumValueW(list.get(), index, name, &nameLength, nullptr, nullptr, reinterpret_cast<BYTE*>(data),
+        if (::RegEnumValueW(list.key.get(), index, name, &nameLength, nullptr, nullptr, reinterpret_cast<BYTE*>(data),
                             &size) != ERROR_SUCCESS) {
             continue;
         }

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "framework/handles.h"
+#include "framework/registry.h"
 #include "pages/image_hijack.h"
 #include "pages/indirect_string.h"
 
@@ -50,17 +51,14 @@ enum class OnEnumerationError { EndSource, SkipSubkey };
 // the NUL would name another add-on's keys.
 DWORD ForEachSubkey(const wchar_t* sourceKey, OnEnumerationError onError,
                     const std::function<void(const wchar_t* name)>& visit) {
-    lark::UniqueRegKey source;
-    LONG error = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, sourceKey, 0, KEY_READ, source.put());
-    if (error != ERROR_SUCCESS) return static_cast<DWORD>(error);
-    DWORD count = 0;
-    error = ::RegQueryInfoKeyW(source.get(), nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr,
-                               nullptr, nullptr, nullptr);
-    if (error != ERROR_SUCCESS) return static_cast<DWORD>(error);
-    for (DWORD index = 0; index < count; ++index) {
+    lark::ListedKey source;
+    if (const LONG error = lark::OpenForListing(HKEY_LOCAL_MACHINE, sourceKey, KEY_READ, source)) {
+        return static_cast<DWORD>(error);
+    }
+    for (DWORD index = 0; index < source.subkeys; ++index) {
         wchar_t name[kNameSize] = {};
         DWORD length = kNameSize;
-        error = ::RegEnumKeyExW(source.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        const LONG error = ::RegEnumKeyExW(source.key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
         if (error != ERROR_SUCCESS) {
             if (onError == OnEnumerationError::EndSource) return static_cast<DWORD>(error);
             continue;

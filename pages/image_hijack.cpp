@@ -8,6 +8,7 @@
 #include <string>
 
 #include "framework/handles.h"
+#include "framework/registry.h"
 
 extern "C" NTSTATUS NTAPI NtDeleteKey(HANDLE key);
 
@@ -24,20 +25,16 @@ DWORD ScanImageHijacks(DWORD* found, const HijackSink& sink) {
     if (!sink) return kNoSink;
     DWORD unused = 0;
     if (!found) found = &unused;
-    lark::UniqueRegKey options;
-    LONG error = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kImageOptionsKey, 0, KEY_READ, options.put());
-    if (error != ERROR_SUCCESS) return static_cast<DWORD>(error);
-    DWORD subkeys = 0;
-    error = ::RegQueryInfoKeyW(options.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,
-                               nullptr, nullptr, nullptr, nullptr);
-    if (error != ERROR_SUCCESS) return static_cast<DWORD>(error);
-
+    lark::ListedKey options;
+    if (const LONG error = lark::OpenForListing(HKEY_LOCAL_MACHINE, kImageOptionsKey, KEY_READ, options)) {
+        return static_cast<DWORD>(error);
+    }
     DWORD delivered = 0;
     LONG result = ERROR_SUCCESS;
-    for (DWORD index = 0; index < subkeys; ++index) {
+    for (DWORD index = 0; index < options.subkeys; ++index) {
         wchar_t name[kNameSize] = {};
         DWORD nameLength = kNameSize;
-        result = ::RegEnumKeyExW(options.get(), index, name, &nameLength, nullptr, nullptr, nullptr, nullptr);
+        result = ::RegEnumKeyExW(options.key.get(), index, name, &nameLength, nullptr, nullptr, nullptr, nullptr);
         if (result != ERROR_SUCCESS) break;
         if (::StrCmpIW(name, kTemplateEntry) == 0) continue;
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "framework/handles.h"
+#include "framework/registry.h"
 #include "framework/process.h"
 #include "framework/system_library.h"
 #include "pages/catalog_item.h"
@@ -117,22 +118,18 @@ int RunHiddenAndWait(const std::wstring& folder, const wchar_t* file, const std:
 
 DWORD EnumerateCatalogEntries(const CatalogSink& sink) {
     if (!sink) return kNoSink;
-    lark::UniqueRegKey catalogue;
-    LONG result = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kCatalogEntriesKey, 0, KEY_READ, catalogue.put());
-    if (result != ERROR_SUCCESS) return static_cast<DWORD>(result);
-    DWORD entries = 0;
-    result = ::RegQueryInfoKeyW(catalogue.get(), nullptr, nullptr, nullptr, &entries, nullptr, nullptr, nullptr,
-                                nullptr, nullptr, nullptr, nullptr);
+    lark::ListedKey catalogue;
+    LONG result = lark::OpenForListing(HKEY_LOCAL_MACHINE, kCatalogEntriesKey, KEY_READ, catalogue);
     if (result != ERROR_SUCCESS) return static_cast<DWORD>(result);
 
     std::byte value[kValueSize];
-    for (DWORD index = 0; index < entries; ++index) {
+    for (DWORD index = 0; index < catalogue.subkeys; ++index) {
         wchar_t name[kNameSize] = {};
         DWORD nameLength = kNameSize;
-        result = ::RegEnumKeyExW(catalogue.get(), index, name, &nameLength, nullptr, nullptr, nullptr, nullptr);
+        result = ::RegEnumKeyExW(catalogue.key.get(), index, name, &nameLength, nullptr, nullptr, nullptr, nullptr);
         if (result != ERROR_SUCCESS) continue;
         lark::UniqueRegKey entry;
-        result = ::RegOpenKeyExW(catalogue.get(), name, 0, KEY_READ, entry.put());
+        result = ::RegOpenKeyExW(catalogue.key.get(), name, 0, KEY_READ, entry.put());
         if (result != ERROR_SUCCESS) continue;
         DWORD size = kValueSize;
         result = ::RegQueryValueExW(entry.get(), L"PackedCatalogItem", nullptr, nullptr,
