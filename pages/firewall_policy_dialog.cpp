@@ -48,7 +48,6 @@ void CFirewallPolicyDialog::EnableMenuItems(HMENU popup) {
 // Column 4, with its environment variables expanded when it has any. A path that does not fit
 // once expanded is not shown at all rather than cut.
 void CFirewallPolicyDialog::OnLocate() {
-    if (ClickedRow() < 0) return;
     std::wstring path = CellText(ClickedRow(), kPathColumn);
     if (path.find(L'%') != std::wstring::npos) {
         wchar_t expanded[kExpandedChars] = {};

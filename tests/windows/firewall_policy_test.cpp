@@ -247,7 +247,7 @@ TEST_F(FirewallPage, LocatePassesTheExpandedPathOrThePortUnchanged) {
         {4, L"C:\\windows\\Explorer /select,8080:TCP"},
         {0, L"C:\\windows\\Explorer /select,C:\\Tools\\app.exe"},
         {6, nullptr},   // would not fit its 260 characters once expanded
-        {-1, nullptr},  // no row under the click
+        {-1, L"C:\\windows\\Explorer /select,"},  // no row under the click: Explorer without a selection
     };
     for (const auto& c : cases) {
         test::ProcessRecorder recorder;
