@@ -3,9 +3,9 @@
 #include "app/about_dlg.h"
 #include "app/duty_dlg.h"
 #include "app/fast_check_host.h"
-#include "core/trust_library.h"
 #include "framework/handles.h"
 #include "framework/prompts.h"
+#include "repair/trust_library.h"
 #include "resource.h"
 
 namespace {

@@ -2,9 +2,9 @@
 #pragma once
 
 #include "app/picture_ex.h"
-#include "core/fast_check_dialog.h"
 #include "framework/controls.h"
 #include "framework/dialog.h"
+#include "pages/fast_check_dialog.h"
 #include "pages/file_type_dialog.h"
 #include "pages/firewall_policy_dialog.h"
 #include "pages/host_dialog.h"

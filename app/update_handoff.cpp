@@ -4,9 +4,9 @@
 #include <cwchar>
 #include <iterator>
 
-#include "core/fast_check_dialog.h"
 #include "framework/handles.h"
 #include "framework/process.h"
+#include "pages/fast_check_dialog.h"
 
 namespace {
 

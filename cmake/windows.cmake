@@ -18,9 +18,11 @@ add_subdirectory(updater)
 # Everything of Larkspur but its entry point, so that tests drive the real pages.
 file(GLOB LARKSPUR_CORE_SOURCES CONFIGURE_DEPENDS
   ${LARKSPUR_SOURCE_DIR}/framework/*.cpp
-  ${LARKSPUR_SOURCE_DIR}/app/*.cpp
-  ${LARKSPUR_SOURCE_DIR}/core/*.cpp
-  ${LARKSPUR_SOURCE_DIR}/pages/*.cpp)
+  ${LARKSPUR_SOURCE_DIR}/backup/*.cpp
+  ${LARKSPUR_SOURCE_DIR}/repair/*.cpp
+  ${LARKSPUR_SOURCE_DIR}/pages/*.cpp
+  ${LARKSPUR_SOURCE_DIR}/report/*.cpp
+  ${LARKSPUR_SOURCE_DIR}/app/*.cpp)
 list(REMOVE_ITEM LARKSPUR_CORE_SOURCES ${LARKSPUR_SOURCE_DIR}/app/main.cpp)
 add_library(larkspur_core STATIC ${LARKSPUR_CORE_SOURCES})
 target_include_directories(larkspur_core PUBLIC ${LARKSPUR_SOURCE_DIR} ${LARKSPUR_SOURCE_DIR}/resources)

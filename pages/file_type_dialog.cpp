@@ -3,7 +3,7 @@
 #include <shlwapi.h>
 
 #include "framework/prompts.h"
-#include "pages/file_type.h"
+#include "repair/file_type.h"
 #include "resource.h"
 
 namespace {

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "pages/firewall_policy.h"
-#include "pages/lsp_repair.h"
+#include "repair/firewall_policy.h"
+#include "repair/lsp_repair.h"
 #include "resource.h"
 
 namespace {

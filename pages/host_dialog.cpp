@@ -6,7 +6,7 @@
 
 #include "framework/prompts.h"
 #include "framework/resources.h"
-#include "pages/host.h"
+#include "repair/host.h"
 #include "resource.h"
 
 CHostDialog::CHostDialog() : DialogWithTable(IDD_HOSTS) {}

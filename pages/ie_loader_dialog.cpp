@@ -5,8 +5,8 @@
 #include <string>
 
 #include "framework/prompts.h"
-#include "pages/ie_loader.h"
-#include "pages/lsp_repair.h"
+#include "repair/ie_loader.h"
+#include "repair/lsp_repair.h"
 #include "resource.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "framework/prompts.h"
-#include "pages/image_hijack.h"
+#include "repair/image_hijack.h"
 #include "resource.h"
 
 namespace {

@@ -4,9 +4,9 @@
 
 #include <cwchar>
 
-#include "core/trust_library.h"
 #include "framework/prompts.h"
-#include "pages/lsp_repair.h"
+#include "repair/lsp_repair.h"
+#include "repair/trust_library.h"
 #include "resource.h"
 
 namespace {

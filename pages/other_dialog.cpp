@@ -2,12 +2,12 @@
 
 #include <shlobj.h>
 
-#include "core/boot_sector.h"
-#include "core/fast_check.h"
-#include "core/safe_boot.h"
 #include "framework/process.h"
 #include "framework/prompts.h"
-#include "pages/other.h"
+#include "repair/boot_sector.h"
+#include "repair/other.h"
+#include "repair/safe_boot.h"
+#include "repair/system_policy.h"
 #include "resource.h"
 
 namespace {

@@ -13,8 +13,8 @@
 #include <utility>
 #include <vector>
 
-#include "framework/handles.h"
 #include "description_server.h"
+#include "framework/handles.h"
 #include "remote_ui.h"
 #include "support/registry.h"
 #include "support/ui.h"

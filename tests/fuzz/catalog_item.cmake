@@ -1,2 +1,2 @@
 larkspur_fuzz_target(catalog_item_fuzz ${LARKSPUR_SOURCE_DIR}/tests/fuzz/catalog_item_fuzz.cpp
-  ${LARKSPUR_SOURCE_DIR}/pages/catalog_item.cpp)
+  ${LARKSPUR_SOURCE_DIR}/repair/catalog_item.cpp)

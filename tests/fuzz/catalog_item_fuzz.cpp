@@ -5,7 +5,7 @@
 #include <span>
 #include <vector>
 
-#include "pages/catalog_item.h"
+#include "repair/catalog_item.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Exactly the given bytes, in a buffer of their own, so that a read past them is caught.

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "pages/firewall_entry.h"
+#include "repair/firewall_entry.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Exactly the given units, in a buffer of their own, so that a read past them is caught.

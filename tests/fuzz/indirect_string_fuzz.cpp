@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "pages/indirect_string.h"
+#include "repair/indirect_string.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Exactly the given units, in a buffer of their own, so that a read past them is caught.

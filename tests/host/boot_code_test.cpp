@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "core/boot_code.h"
+#include "repair/boot_code.h"
 
 namespace {
 

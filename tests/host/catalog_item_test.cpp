@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "pages/catalog_item.h"
+#include "repair/catalog_item.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "pages/firewall_entry.h"
+#include "repair/firewall_entry.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "pages/indirect_string.h"
+#include "repair/indirect_string.h"
 
 namespace {
 

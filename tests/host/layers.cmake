@@ -1,4 +1,4 @@
-# Includes run one way (framework, routines, pages, application): the tree, and a fixture tree
+# Includes run one way (framework, backup, repair, pages and report, app): the tree, and a fixture tree
 # whose wrong includes the check must name, each of them.
 add_test(NAME host.layers COMMAND ${LARKSPUR_SOURCE_DIR}/tools/check-layers ${LARKSPUR_SOURCE_DIR})
 add_test(NAME host.layers_fixture COMMAND sh -c

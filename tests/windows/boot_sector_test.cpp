@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/boot_sector.h"
+#include "repair/boot_sector.h"
 #include "support/memory_disk.h"
 
 namespace {

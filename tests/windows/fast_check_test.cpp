@@ -9,16 +9,16 @@
 #include <string>
 #include <vector>
 
-#include "core/boot_sector.h"
 #include "app/fast_check_host.h"
-#include "core/fast_check.h"
-#include "core/fast_check_dialog.h"
-#include "pages/file_type.h"
-#include "pages/image_hijack.h"
+#include "pages/fast_check_dialog.h"
+#include "repair/boot_sector.h"
+#include "repair/file_type.h"
+#include "repair/image_hijack.h"
+#include "repair/system_policy.h"
 #include "resource.h"
 #include "support/associations.h"
-#include "support/memory_disk.h"
 #include "support/import_patch.h"
+#include "support/memory_disk.h"
 #include "support/registry.h"
 #include "support/scripted_prompts.h"
 #include "support/ui.h"

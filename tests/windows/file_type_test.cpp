@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "pages/file_type.h"
 #include "pages/file_type_dialog.h"
+#include "repair/file_type.h"
 #include "resource.h"
 #include "support/associations.h"
 #include "support/list_page.h"

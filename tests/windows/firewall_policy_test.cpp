@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "pages/firewall_policy.h"
 #include "pages/firewall_policy_dialog.h"
+#include "repair/firewall_policy.h"
 #include "resource.h"
 #include "support/list_page.h"
 #include "support/process_recorder.h"

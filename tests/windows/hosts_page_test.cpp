@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "framework/handles.h"
-#include "pages/host.h"
 #include "pages/host_dialog.h"
+#include "repair/host.h"
 #include "resource.h"
 #include "support/scripted_prompts.h"
 #include "support/ui.h"

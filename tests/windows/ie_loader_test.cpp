@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "pages/ie_loader.h"
 #include "pages/ie_loader_dialog.h"
+#include "repair/ie_loader.h"
 #include "resource.h"
 #include "support/list_page.h"
 #include "support/process_recorder.h"

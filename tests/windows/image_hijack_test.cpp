@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "pages/image_hijack.h"
 #include "pages/image_hijack_dialog.h"
+#include "repair/image_hijack.h"
 #include "resource.h"
 #include "support/list_page.h"
 #include "support/raw_registry.h"

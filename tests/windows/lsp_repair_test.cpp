@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "core/trust_library.h"
 #include "framework/handles.h"
 #include "framework/process.h"
-#include "pages/catalog_item.h"
-#include "pages/lsp_repair.h"
 #include "pages/lsp_repair_dialog.h"
+#include "repair/catalog_item.h"
+#include "repair/lsp_repair.h"
+#include "repair/trust_library.h"
 #include "resource.h"
 #include "support/files.h"
 #include "support/list_page.h"

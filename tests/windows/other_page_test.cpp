@@ -14,15 +14,15 @@
 #include <string>
 #include <vector>
 
-#include "core/boot_sector.h"
-#include "core/fast_check.h"
 #include "framework/process.h"
-#include "pages/other.h"
 #include "pages/other_dialog.h"
+#include "repair/boot_sector.h"
+#include "repair/other.h"
+#include "repair/system_policy.h"
 #include "resource.h"
+#include "support/import_patch.h"
 #include "support/memory_disk.h"
 #include "support/process_recorder.h"
-#include "support/import_patch.h"
 #include "support/registry.h"
 #include "support/scripted_prompts.h"
 #include "support/ui.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/safe_boot.h"
+#include "repair/safe_boot.h"
 #include "support/import_patch.h"
 #include "support/registry.h"
 

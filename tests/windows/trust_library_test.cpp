@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/larkspur_dlg.h"
-#include "core/trust_library.h"
+#include "repair/trust_library.h"
 #include "resource.h"
 #include "support/scripted_prompts.h"
 #include "support/ui.h"

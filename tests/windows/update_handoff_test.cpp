@@ -13,9 +13,9 @@
 
 #include "app/fast_check_host.h"
 #include "app/update_handoff.h"
-#include "core/fast_check_dialog.h"
 #include "framework/handles.h"
 #include "framework/process.h"
+#include "pages/fast_check_dialog.h"
 #include "resource.h"
 #include "support/process_recorder.h"
 #include "support/scripted_prompts.h"

@@ -8,8 +8,8 @@
 
 #include "bench.h"
 #include "framework/handles.h"
-#include "pages/firewall_policy.h"
 #include "pages/firewall_policy_dialog.h"
+#include "repair/firewall_policy.h"
 #include "resource.h"
 #include "support/registry.h"
 #include "support/ui.h"

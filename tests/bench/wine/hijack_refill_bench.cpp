@@ -8,8 +8,8 @@
 
 #include "bench.h"
 #include "framework/handles.h"
-#include "pages/image_hijack.h"
 #include "pages/image_hijack_dialog.h"
+#include "repair/image_hijack.h"
 #include "resource.h"
 #include "support/registry.h"
 #include "support/ui.h"

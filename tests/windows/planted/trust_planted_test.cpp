@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "core/trust_library.h"
+#include "repair/trust_library.h"
 
 namespace {
 

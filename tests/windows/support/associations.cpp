@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "pages/file_type.h"
+#include "repair/file_type.h"
 #include "support/registry.h"
 
 namespace test {

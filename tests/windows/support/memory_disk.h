@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/boot_sector.h"
+#include "repair/boot_sector.h"
 
 namespace test {
 

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <functional>
 
-#include "core/results.h"
+#include "repair/results.h"
 
 struct FileAssociation {
     const wchar_t* displayName;

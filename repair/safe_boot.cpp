@@ -1,4 +1,4 @@
-#include "core/safe_boot.h"
+#include "repair/safe_boot.h"
 
 #include <cwchar>
 

@@ -1,4 +1,4 @@
-#include "core/fast_check.h"
+#include "repair/system_policy.h"
 
 #include "framework/handles.h"
 

@@ -1,4 +1,4 @@
-#include "core/boot_code.h"
+#include "repair/boot_code.h"
 
 #include <cstdint>
 

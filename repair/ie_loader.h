@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "core/results.h"
+#include "repair/results.h"
 
 // Kind codes of the three add-on sources.
 inline constexpr int kAddOnActiveX = 0;

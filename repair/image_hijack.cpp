@@ -1,4 +1,4 @@
-#include "pages/image_hijack.h"
+#include "repair/image_hijack.h"
 
 #include <cwchar>
 

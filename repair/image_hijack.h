@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "core/results.h"
+#include "repair/results.h"
 
 // Receives one hijacked image: its name, the Debugger value as read and the displayed key path
 // ("HKEY_LOCAL_MACHINE\..."). The texts are valid during the call only.

@@ -1,4 +1,4 @@
-#include "pages/host.h"
+#include "repair/host.h"
 
 #include <shlwapi.h>
 

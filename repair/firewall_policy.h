@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "core/results.h"
+#include "repair/results.h"
 
 // The lists below HKEY_LOCAL_MACHINE in listing order; a list's index is its type code.
 inline constexpr int kFirewallListCount = 4;

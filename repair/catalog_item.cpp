@@ -1,4 +1,4 @@
-#include "pages/catalog_item.h"
+#include "repair/catalog_item.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "pages/firewall_policy.h"
+#include "repair/firewall_policy.h"
 
 #include <shlwapi.h>
 
@@ -7,8 +7,8 @@
 
 #include "framework/handles.h"
 #include "framework/registry.h"
-#include "pages/firewall_entry.h"
-#include "pages/ie_loader.h"
+#include "repair/firewall_entry.h"
+#include "repair/ie_loader.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "pages/indirect_string.h"
+#include "repair/indirect_string.h"
 
 #include <cwchar>
 

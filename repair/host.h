@@ -10,7 +10,7 @@
 #include <functional>
 #include <span>
 
-#include "core/results.h"
+#include "repair/results.h"
 
 // Receives the file's text, NUL-terminated UTF-16.
 using HostsTextSink = std::function<void(const wchar_t* text)>;

@@ -1,4 +1,4 @@
-#include "pages/firewall_entry.h"
+#include "repair/firewall_entry.h"
 
 namespace {
 

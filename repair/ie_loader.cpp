@@ -1,4 +1,4 @@
-#include "pages/ie_loader.h"
+#include "repair/ie_loader.h"
 
 #include <cwchar>
 
@@ -6,8 +6,8 @@
 
 #include "framework/handles.h"
 #include "framework/registry.h"
-#include "pages/image_hijack.h"
-#include "pages/indirect_string.h"
+#include "repair/image_hijack.h"
+#include "repair/indirect_string.h"
 
 namespace {
 

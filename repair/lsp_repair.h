@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "core/results.h"
+#include "repair/results.h"
 
 // The catalogue's key below HKEY_LOCAL_MACHINE.
 inline constexpr const wchar_t kCatalogEntriesKey[] =

@@ -1,11 +1,11 @@
-#include "core/fast_check_dialog.h"
+#include "pages/fast_check_dialog.h"
 
-#include "core/boot_sector.h"
-#include "core/fast_check.h"
-#include "core/safe_boot.h"
 #include "framework/handles.h"
-#include "pages/file_type.h"
-#include "pages/image_hijack.h"
+#include "repair/boot_sector.h"
+#include "repair/file_type.h"
+#include "repair/image_hijack.h"
+#include "repair/safe_boot.h"
+#include "repair/system_policy.h"
 #include "resource.h"
 
 namespace {

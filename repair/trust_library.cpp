@@ -1,4 +1,4 @@
-#include "core/trust_library.h"
+#include "repair/trust_library.h"
 
 #include <softpub.h>
 

@@ -1,4 +1,4 @@
-#include "pages/lsp_repair.h"
+#include "repair/lsp_repair.h"
 
 #include <winver.h>
 
@@ -7,10 +7,10 @@
 #include <string>
 
 #include "framework/handles.h"
-#include "framework/registry.h"
 #include "framework/process.h"
+#include "framework/registry.h"
 #include "framework/system_library.h"
-#include "pages/catalog_item.h"
+#include "repair/catalog_item.h"
 
 namespace {
 

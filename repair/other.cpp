@@ -1,4 +1,4 @@
-#include "pages/other.h"
+#include "repair/other.h"
 
 #include <cwchar>
 

@@ -1,11 +1,11 @@
-#include "core/boot_sector.h"
+#include "repair/boot_sector.h"
 
 #include <cstring>
 
-#include "core/boot_code.h"
 #include "framework/handles.h"
 #include "framework/resources.h"
 #include "framework/wnd.h"
+#include "repair/boot_code.h"
 
 namespace lark::disk {
 

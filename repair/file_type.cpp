@@ -1,4 +1,4 @@
-#include "pages/file_type.h"
+#include "repair/file_type.h"
 
 #include <shlwapi.h>
 
