@@ -17,23 +17,6 @@ constexpr const wchar_t kCaption[] = L"提示";
 
 constexpr int kStateColumn = 1, kKindColumn = 2, kFileColumn = 3, kKeyColumn = 4;
 
-// Kind texts, in the order a row's kind is recognised when it is deleted.
-constexpr struct {
-    int kind;
-    const wchar_t* text;
-} kKinds[] = {
-    {kAddOnActiveX, L"ActiveX插件"},
-    {kAddOnExtension, L"浏览器扩展"},
-    {kAddOnHelperObject, L"浏览器辅助对象"},
-};
-
-const wchar_t* KindText(int kind) {
-    for (const auto& entry : kKinds) {
-        if (entry.kind == kind) return entry.text;
-    }
-    return L"";
-}
-
 constexpr ListColumn kColumns[] = {
     {L"名 称", 120}, {L"状 态", 50}, {L"类  别", 80}, {L"文件路径", 200}, {L"CLISID", 250},
 };
@@ -48,7 +31,7 @@ CIELoaderDialog::CIELoaderDialog() : DialogWithTable(kLayout) {}
 
 void CIELoaderDialog::AddAddOnRow(const wchar_t* name, const wchar_t* file, int enabled, int kind,
                                   const wchar_t* keyName) {
-    AddRow({name, enabled ? kEnabled : kDisabled, KindText(kind), file, keyName});
+    AddRow({name, enabled ? kEnabled : kDisabled, AddOnKindText(kind), file, keyName});
 }
 
 DWORD CIELoaderDialog::Fill() {
@@ -88,13 +71,8 @@ void CIELoaderDialog::SetClickedRowEnabled(int enable) {
 void CIELoaderDialog::OnDelete() {
     if (lark::prompts::Message(m_hWnd, L"确定要删除该项？", kCaption, MB_YESNO) != IDYES) return;
     const int row = ClickedRow();
-    const std::wstring kind = CellText(row, kKindColumn);
-    for (const auto& entry : kKinds) {
-        if (::StrCmpIW(kind.c_str(), entry.text) == 0) {
-            DeleteAddOn(entry.kind, CellText(row, kKeyColumn).c_str());
-            break;
-        }
-    }
+    const int kind = AddOnKindCode(CellText(row, kKindColumn).c_str());
+    if (kind >= 0) DeleteAddOn(kind, CellText(row, kKeyColumn).c_str());
     Relist();
 }
 

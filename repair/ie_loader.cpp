@@ -1,5 +1,7 @@
 #include "repair/ie_loader.h"
 
+#include <shlwapi.h>
+
 #include <cwchar>
 
 #include <optional>
@@ -79,6 +81,16 @@ std::wstring ExpandedFile(HKEY extension) {
     return file;
 }
 
+// Kind texts, in the order a text is recognised.
+constexpr struct {
+    int kind;
+    const wchar_t* text;
+} kKinds[] = {
+    {kAddOnActiveX, L"ActiveX插件"},
+    {kAddOnExtension, L"浏览器扩展"},
+    {kAddOnHelperObject, L"浏览器辅助对象"},
+};
+
 const wchar_t* SourceKeyOf(int kind) {
     switch (kind) {
     case kAddOnActiveX: return kPreApprovedKey;
@@ -89,6 +101,20 @@ const wchar_t* SourceKeyOf(int kind) {
 }
 
 }  // namespace
+
+const wchar_t* AddOnKindText(int kind) {
+    for (const auto& entry : kKinds) {
+        if (entry.kind == kind) return entry.text;
+    }
+    return L"";
+}
+
+int AddOnKindCode(const wchar_t* text) {
+    for (const auto& entry : kKinds) {
+        if (text && ::StrCmpIW(text, entry.text) == 0) return entry.kind;
+    }
+    return -1;
+}
 
 DWORD EnumerateClsidAddOns(const wchar_t* sourceKey, int kind, const AddOnSink& sink) {
     if (!sink) return kNoSink;

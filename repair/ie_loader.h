@@ -14,6 +14,13 @@ inline constexpr int kAddOnActiveX = 0;
 inline constexpr int kAddOnExtension = 1;
 inline constexpr int kAddOnHelperObject = 2;
 
+// The text a row shows in its kind column: "浏览器辅助对象", "ActiveX插件", "浏览器扩展"; empty for
+// an unknown code.
+const wchar_t* AddOnKindText(int kind);
+// The kind code of a kind text, compared ignoring case in the order ActiveX, extension, helper
+// object; -1 for any other text.
+int AddOnKindCode(const wchar_t* text);
+
 // The sources below HKEY_LOCAL_MACHINE, with their trailing backslash; each subkey is one add-on.
 inline constexpr const wchar_t kHelperObjectsKey[] =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\BROWSER HELPER OBJECTS\\";
