@@ -1,4 +1,5 @@
-// A registry key opened to walk what lies directly below it.
+// A registry key opened to walk what lies directly below it, and the two registry views of a
+// 64-bit program.
 #pragma once
 
 #include <windows.h>
@@ -6,6 +7,20 @@
 #include "framework/handles.h"
 
 namespace lark {
+
+// On 64-bit Windows most keys below HKEY_LOCAL_MACHINE\SOFTWARE (HKEY_CLASSES_ROOT\CLSID among them)
+// exist twice: once for 64-bit programs, once for 32-bit programs (below Wow6432Node). A view is
+// the access flag that opens the one or the other; a few keys are shared by both.
+enum class RegistryView : REGSAM {
+    Bits64 = KEY_WOW64_64KEY,  // the view of 64-bit programs, this program's own
+    Bits32 = KEY_WOW64_32KEY,  // the view of 32-bit programs
+};
+
+// Both views in the order they are listed: 64-bit first.
+inline constexpr RegistryView kRegistryViews[] = {RegistryView::Bits64, RegistryView::Bits32};
+
+// The flag to add to the access of every open or create in the view.
+constexpr REGSAM ViewAccess(RegistryView view) { return static_cast<REGSAM>(view); }
 
 struct ListedKey {
     UniqueRegKey key;

@@ -30,13 +30,15 @@ constexpr ListPageLayout kLayout{.columns = kColumns,
 CIELoaderDialog::CIELoaderDialog() : DialogWithTable(kLayout) {}
 
 void CIELoaderDialog::AddAddOnRow(const wchar_t* name, const wchar_t* file, int enabled, int kind,
-                                  const wchar_t* keyName) {
-    AddRow({name, enabled ? kEnabled : kDisabled, AddOnKindText(kind), file, keyName});
+                                  const wchar_t* keyName, lark::RegistryView view) {
+    AddRow({name, enabled ? kEnabled : kDisabled, AddOnKindText(kind, view), file, keyName});
 }
 
 DWORD CIELoaderDialog::Fill() {
     return EnumerateAddOns([this](const wchar_t* name, const wchar_t* file, int enabled, int kind,
-                                  const wchar_t* keyName) { AddAddOnRow(name, file, enabled, kind, keyName); });
+                                  const wchar_t* keyName, lark::RegistryView view) {
+        AddAddOnRow(name, file, enabled, kind, keyName, view);
+    });
 }
 
 bool CIELoaderDialog::IsPicked(int row) const {
@@ -67,13 +69,20 @@ void CIELoaderDialog::SetClickedRowEnabled(int enable) {
     m_list.SetItemText(row, kStateColumn, enable ? kEnabled : kDisabled);
 }
 
-// Only the source's subkey goes; the outcome shows in the new listing.
+// Only the source's subkey in the row's view goes; the outcome shows in the new listing.
 void CIELoaderDialog::OnDelete() {
     if (lark::prompts::Message(m_hWnd, L"确定要删除该项？", kCaption, MB_YESNO) != IDYES) return;
     const int row = ClickedRow();
-    const int kind = AddOnKindCode(CellText(row, kKindColumn).c_str());
-    if (kind >= 0) DeleteAddOn(kind, CellText(row, kKeyColumn).c_str());
+    lark::RegistryView view = lark::RegistryView::Bits64;
+    const int kind = AddOnKindCode(CellText(row, kKindColumn).c_str(), &view);
+    if (kind >= 0) DeleteAddOn(kind, CellText(row, kKeyColumn).c_str(), view);
     Relist();
 }
 
-void CIELoaderDialog::OnLocate() { LocateFileInExplorer(CellText(ClickedRow(), kFileColumn).c_str()); }
+// For a row of the 32-bit view, the file the 32-bit browser loads.
+void CIELoaderDialog::OnLocate() {
+    const int row = ClickedRow();
+    lark::RegistryView view = lark::RegistryView::Bits64;
+    AddOnKindCode(CellText(row, kKindColumn).c_str(), &view);
+    LocateFileInExplorer(AddOnFileLoaded(CellText(row, kFileColumn).c_str(), view).c_str());
+}

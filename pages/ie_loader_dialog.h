@@ -2,6 +2,7 @@
 // loads, disabled ones purple, with disable, enable, delete and locate on the clicked row.
 #pragma once
 
+#include "framework/registry.h"
 #include "pages/list_page.h"
 
 class CIELoaderDialog : public lark::DialogWithTable<CIELoaderDialog, CListPage> {
@@ -10,8 +11,9 @@ class CIELoaderDialog : public lark::DialogWithTable<CIELoaderDialog, CListPage>
 public:
     CIELoaderDialog();
 
-    // The row sink of the page: one row at the row counter.
-    void AddAddOnRow(const wchar_t* name, const wchar_t* file, int enabled, int kind, const wchar_t* keyName);
+    // The row sink of the page: one row at the row counter; the kind text tells the view.
+    void AddAddOnRow(const wchar_t* name, const wchar_t* file, int enabled, int kind, const wchar_t* keyName,
+                     lark::RegistryView view);
 
 protected:
     DWORD Fill() override;

@@ -7,6 +7,7 @@
 #include "framework/prompts.h"
 #include "repair/lsp_repair.h"
 #include "repair/trust_library.h"
+#include "repair/wow64.h"
 #include "resource.h"
 
 namespace {
@@ -29,15 +30,19 @@ constexpr ListPageLayout kLayout{.columns = kColumns,
 
 CLSPRepairDialog::CLSPRepairDialog() : DialogWithTable(kLayout) {}
 
+// The row's view goes into its item data, which the column sort keeps with the row: the protocol
+// name is the catalogue's text and cannot tell the view.
 void CLSPRepairDialog::AddCatalogRow(const wchar_t* protocol, const wchar_t* path, const wchar_t* vendor,
-                                     const wchar_t* description, const wchar_t* providerId) {
-    AddRow({protocol, path, vendor, description, providerId});
+                                     const wchar_t* description, const wchar_t* providerId, lark::RegistryView view) {
+    const int row = AddRow({MarkForView(protocol, view).c_str(), path, vendor, description, providerId});
+    if (row >= 0) m_list.SetItemData(row, static_cast<DWORD_PTR>(view));
 }
 
 DWORD CLSPRepairDialog::Fill() {
     return EnumerateCatalogEntries([this](const wchar_t* protocol, const wchar_t* path, const wchar_t* vendor,
-                                          const wchar_t* description, const wchar_t* providerId) {
-        AddCatalogRow(protocol, path, vendor, description, providerId);
+                                          const wchar_t* description, const wchar_t* providerId,
+                                          lark::RegistryView view) {
+        AddCatalogRow(protocol, path, vendor, description, providerId, view);
     });
 }
 
@@ -50,8 +55,15 @@ void CLSPRepairDialog::EnableMenuItems(HMENU popup) {
     EnableItem(popup, ID_LSP_VERIFY, HasSelection());
 }
 
-// Column 1 of the clicked row (empty for -1); the cell may hold a path of 260 characters.
-std::wstring CLSPRepairDialog::ClickedPath() const { return CellText(ClickedRow(), 1, 1024); }
+// Column 1 of the clicked row (empty for -1), which may hold a path of 260 characters, as the
+// programs of the row's catalogue find it.
+std::wstring CLSPRepairDialog::ClickedFile() const {
+    const int row = ClickedRow();
+    const auto view = m_list.GetItemData(row) == static_cast<DWORD_PTR>(lark::RegistryView::Bits32)
+                          ? lark::RegistryView::Bits32
+                          : lark::RegistryView::Bits64;
+    return ProviderFileLoaded(CellText(row, 1, 1024).c_str(), view);
+}
 
 void CLSPRepairDialog::OnBackUp() {
     std::wstring target;
@@ -70,12 +82,12 @@ void CLSPRepairDialog::OnRepair() {
     lark::prompts::Message(m_hWnd, text, kNotice, MB_OK);
 }
 
-void CLSPRepairDialog::OnLocate() { LocateFileInExplorer(ClickedPath().c_str()); }
+void CLSPRepairDialog::OnLocate() { LocateFileInExplorer(ClickedFile().c_str()); }
 
 void CLSPRepairDialog::OnVerify() {
     int verified = 0;
     wchar_t signer[kSignerNameLength] = {};
-    const DWORD result = VerifyFileSignature(ClickedPath().c_str(), verified, signer);
+    const DWORD result = VerifyFileSignature(ClickedFile().c_str(), verified, signer);
     const wchar_t* text = result == 0 && verified == 1 ? L"此文件签名正确" : L"此文件无签名或签名无效";
     lark::prompts::Message(m_hWnd, text, kNotice, MB_OK);
 }

@@ -2,6 +2,7 @@
 // blue, and the back-up, reset, locate and verify commands of its menu.
 #pragma once
 
+#include "framework/registry.h"
 #include "pages/list_page.h"
 
 class CLSPRepairDialog : public lark::DialogWithTable<CLSPRepairDialog, CListPage> {
@@ -10,9 +11,10 @@ class CLSPRepairDialog : public lark::DialogWithTable<CLSPRepairDialog, CListPag
 public:
     CLSPRepairDialog();
 
-    // The row sink of the page: one row at the row counter.
+    // The row sink of the page: one row at the row counter. A row of the 32-bit catalogue carries
+    // " (32位)" after its protocol name, and its view in its item data.
     void AddCatalogRow(const wchar_t* protocol, const wchar_t* path, const wchar_t* vendor,
-                       const wchar_t* description, const wchar_t* providerId);
+                       const wchar_t* description, const wchar_t* providerId, lark::RegistryView view);
 
 protected:
     DWORD Fill() override;
@@ -24,7 +26,8 @@ private:
     void OnRepair();
     void OnLocate();
     void OnVerify();
-    std::wstring ClickedPath() const;
+    // The file the clicked row's programs load (empty for row -1).
+    std::wstring ClickedFile() const;
 
     static inline const lark::MessageEntry<CLSPRepairDialog> kMessages[] = {
         lark::OnCommand<CLSPRepairDialog>(ID_LSP_REFRESH, &CLSPRepairDialog::Relist, 0),

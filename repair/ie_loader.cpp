@@ -4,12 +4,14 @@
 
 #include <cwchar>
 
+#include <iterator>
 #include <optional>
 
 #include "framework/handles.h"
 #include "framework/registry.h"
 #include "repair/image_hijack.h"
 #include "repair/indirect_string.h"
+#include "repair/wow64.h"
 
 namespace {
 
@@ -37,24 +39,28 @@ std::optional<std::wstring> ReadText(HKEY key, const wchar_t* valueName) {
     return std::wstring(text);
 }
 
-std::optional<std::wstring> ReadText(HKEY root, const std::optional<std::wstring>& path, const wchar_t* valueName) {
+std::optional<std::wstring> ReadText(HKEY root, const std::optional<std::wstring>& path, lark::RegistryView view,
+                                     const wchar_t* valueName) {
     if (!path) return std::nullopt;
     lark::UniqueRegKey key;
-    if (::RegOpenKeyExW(root, path->c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return std::nullopt;
+    if (::RegOpenKeyExW(root, path->c_str(), 0, KEY_READ | lark::ViewAccess(view), key.put()) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
     return ReadText(key.get(), valueName);
 }
 
 // What a subkey that cannot be enumerated does to the rest of its source.
 enum class OnEnumerationError { EndSource, SkipSubkey };
 
-// Hands the name of every subkey of the source below HKEY_LOCAL_MACHINE to the visitor, in
-// enumeration order. 0, or the error of the open, the count or (ending the source) an enumeration.
+// Hands the name of every subkey of the source below HKEY_LOCAL_MACHINE, in the view, to the
+// visitor, in enumeration order. 0, or the error of the open, the count or (ending the source) an enumeration.
 // A name with a NUL inside is passed over: it cannot be addressed by its path, and the text before
 // the NUL would name another add-on's keys.
-DWORD ForEachSubkey(const wchar_t* sourceKey, OnEnumerationError onError,
+DWORD ForEachSubkey(const wchar_t* sourceKey, lark::RegistryView view, OnEnumerationError onError,
                     const std::function<void(const wchar_t* name)>& visit) {
     lark::ListedKey source;
-    if (const LONG error = lark::OpenForListing(HKEY_LOCAL_MACHINE, sourceKey, KEY_READ, source)) {
+    if (const LONG error =
+            lark::OpenForListing(HKEY_LOCAL_MACHINE, sourceKey, KEY_READ | lark::ViewAccess(view), source)) {
         return static_cast<DWORD>(error);
     }
     for (DWORD index = 0; index < source.subkeys; ++index) {
@@ -81,7 +87,7 @@ std::wstring ExpandedFile(HKEY extension) {
     return file;
 }
 
-// Kind texts, in the order a text is recognised.
+// Kind texts of the 64-bit view, in the order a text is recognised.
 constexpr struct {
     int kind;
     const wchar_t* text;
@@ -90,6 +96,17 @@ constexpr struct {
     {kAddOnExtension, L"浏览器扩展"},
     {kAddOnHelperObject, L"浏览器辅助对象"},
 };
+
+// The same texts with the 32-bit mark, in the same order.
+const std::wstring& MarkedKindText(std::size_t index) {
+    static const std::wstring marked[] = {
+        MarkForView(kKinds[0].text, lark::RegistryView::Bits32),
+        MarkForView(kKinds[1].text, lark::RegistryView::Bits32),
+        MarkForView(kKinds[2].text, lark::RegistryView::Bits32),
+    };
+    static_assert(std::size(marked) == std::size(kKinds));
+    return marked[index];
+}
 
 const wchar_t* SourceKeyOf(int kind) {
     switch (kind) {
@@ -102,58 +119,69 @@ const wchar_t* SourceKeyOf(int kind) {
 
 }  // namespace
 
-const wchar_t* AddOnKindText(int kind) {
-    for (const auto& entry : kKinds) {
-        if (entry.kind == kind) return entry.text;
+const wchar_t* AddOnKindText(int kind, lark::RegistryView view) {
+    for (std::size_t i = 0; i < std::size(kKinds); ++i) {
+        if (kKinds[i].kind != kind) continue;
+        return view == lark::RegistryView::Bits32 ? MarkedKindText(i).c_str() : kKinds[i].text;
     }
     return L"";
 }
 
-int AddOnKindCode(const wchar_t* text) {
-    for (const auto& entry : kKinds) {
-        if (text && ::StrCmpIW(text, entry.text) == 0) return entry.kind;
+int AddOnKindCode(const wchar_t* text, lark::RegistryView* view) {
+    if (!text) return -1;
+    for (std::size_t i = 0; i < std::size(kKinds); ++i) {
+        for (const lark::RegistryView candidate : lark::kRegistryViews) {
+            if (::StrCmpIW(text, AddOnKindText(kKinds[i].kind, candidate)) != 0) continue;
+            if (view) *view = candidate;
+            return kKinds[i].kind;
+        }
     }
     return -1;
 }
 
-DWORD EnumerateClsidAddOns(const wchar_t* sourceKey, int kind, const AddOnSink& sink) {
+DWORD EnumerateClsidAddOns(const wchar_t* sourceKey, int kind, lark::RegistryView view, const AddOnSink& sink) {
     if (!sink) return kNoSink;
-    return ForEachSubkey(sourceKey, OnEnumerationError::EndSource, [&](const wchar_t* name) {
-        // Without a readable CLSID name the add-on is not listed.
-        const auto display = ReadText(HKEY_CLASSES_ROOT, KeyPath(kClsidPrefix, name), nullptr);
+    return ForEachSubkey(sourceKey, view, OnEnumerationError::EndSource, [&](const wchar_t* name) {
+        // Without a readable CLSID name in the add-on's own view the add-on is not listed.
+        const auto display = ReadText(HKEY_CLASSES_ROOT, KeyPath(kClsidPrefix, name), view, nullptr);
         if (!display) return;
-        const auto file = ReadText(HKEY_CLASSES_ROOT, KeyPath(kClsidPrefix, name, L"\\InprocServer32"), nullptr);
-        sink(display->c_str(), file.value_or(L"").c_str(), !IsAddOnDisabled(name), kind, name);
+        const auto file =
+            ReadText(HKEY_CLASSES_ROOT, KeyPath(kClsidPrefix, name, L"\\InprocServer32"), view, nullptr);
+        sink(display->c_str(), file.value_or(L"").c_str(), !IsAddOnDisabled(name), kind, name, view);
     });
 }
 
-DWORD EnumerateBrowserExtensions(const AddOnSink& sink) {
+DWORD EnumerateBrowserExtensions(lark::RegistryView view, const AddOnSink& sink) {
     if (!sink) return kNoSink;
-    return ForEachSubkey(kExtensionsKey, OnEnumerationError::SkipSubkey, [&](const wchar_t* name) {
+    return ForEachSubkey(kExtensionsKey, view, OnEnumerationError::SkipSubkey, [&](const wchar_t* name) {
         const auto path = KeyPath(kExtensionsKey, name);
         lark::UniqueRegKey extension;
-        if (!path || ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path->c_str(), 0, KEY_READ, extension.put()) != ERROR_SUCCESS) {
+        if (!path || ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path->c_str(), 0, KEY_READ | lark::ViewAccess(view),
+                                     extension.put()) != ERROR_SUCCESS) {
             return;
         }
         auto text = ReadText(extension.get(), L"MenuText");
         if (!text) text = ReadText(extension.get(), L"ButtonText");
         const std::wstring display = ResolveIndirectString(text.value_or(L"").c_str());
         const std::wstring file = ExpandedFile(extension.get());
-        sink(display.c_str(), file.c_str(), !IsAddOnDisabled(name), kAddOnExtension, name);
+        sink(display.c_str(), file.c_str(), !IsAddOnDisabled(name), kAddOnExtension, name, view);
     });
 }
 
 DWORD EnumerateAddOns(const AddOnSink& sink) {
     if (!sink) return kNoSink;
-    const DWORD results[] = {
-        EnumerateClsidAddOns(kHelperObjectsKey, kAddOnHelperObject, sink),
-        EnumerateClsidAddOns(kPreApprovedKey, kAddOnActiveX, sink),
-        EnumerateBrowserExtensions(sink),
+    DWORD first = 0;
+    const auto keep = [&first](DWORD result) {
+        if (first == 0) first = result;
     };
-    for (const DWORD result : results) {
-        if (result != 0) return result;
+    for (const lark::RegistryView view : lark::kRegistryViews) {
+        keep(EnumerateClsidAddOns(kHelperObjectsKey, kAddOnHelperObject, view, sink));
     }
-    return 0;
+    for (const lark::RegistryView view : lark::kRegistryViews) {
+        keep(EnumerateClsidAddOns(kPreApprovedKey, kAddOnActiveX, view, sink));
+    }
+    for (const lark::RegistryView view : lark::kRegistryViews) keep(EnumerateBrowserExtensions(view, sink));
+    return first;
 }
 
 int IsAddOnDisabled(const wchar_t* keyName) {
@@ -185,12 +213,20 @@ LONG SetAddOnEnabled(const wchar_t* keyName, int enable) {
                             sizeof(disabled));
 }
 
-LONG DeleteAddOn(int kind, const wchar_t* keyName) {
+LONG DeleteAddOn(int kind, const wchar_t* keyName, lark::RegistryView view) {
     const wchar_t* source = SourceKeyOf(kind);
     if (!source || !keyName || !*keyName) return ERROR_INVALID_PARAMETER;
     const auto path = KeyPath(source, keyName);
     if (!path) return ERROR_INSUFFICIENT_BUFFER;
-    return DeleteRegistryTree(HKEY_LOCAL_MACHINE, path->c_str());
+    return DeleteRegistryTree(HKEY_LOCAL_MACHINE, path->c_str(), view);
+}
+
+std::wstring AddOnFileLoaded(const wchar_t* file, lark::RegistryView view) {
+    const std::wstring shown = file ? file : L"";
+    if (view != lark::RegistryView::Bits32) return shown;
+    wchar_t expanded[kTextSize] = {};
+    const DWORD needed = ::ExpandEnvironmentStringsW(shown.c_str(), expanded, kTextSize);
+    return PathFor32BitPrograms(needed > 0 && needed <= kTextSize ? expanded : shown.c_str());
 }
 
 std::wstring ResolveIndirectString(const wchar_t* text) {

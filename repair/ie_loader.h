@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "framework/registry.h"
 #include "repair/results.h"
 
 // Kind codes of the three add-on sources.
@@ -14,26 +15,31 @@ inline constexpr int kAddOnActiveX = 0;
 inline constexpr int kAddOnExtension = 1;
 inline constexpr int kAddOnHelperObject = 2;
 
-// The text a row shows in its kind column: "浏览器辅助对象", "ActiveX插件", "浏览器扩展"; empty for
-// an unknown code.
-const wchar_t* AddOnKindText(int kind);
+// The text a row shows in its kind column: "浏览器辅助对象", "ActiveX插件", "浏览器扩展", followed
+// by " (32位)" for an add-on of the 32-bit view ("浏览器辅助对象 (32位)"); empty for an unknown code.
+const wchar_t* AddOnKindText(int kind, lark::RegistryView view = lark::RegistryView::Bits64);
 // The kind code of a kind text, compared ignoring case in the order ActiveX, extension, helper
-// object; -1 for any other text.
-int AddOnKindCode(const wchar_t* text);
+// object; -1 for any other text. The view the text names is stored in *view when the text is
+// known and view is not null.
+int AddOnKindCode(const wchar_t* text, lark::RegistryView* view = nullptr);
 
 // The sources below HKEY_LOCAL_MACHINE, with their trailing backslash; each subkey is one add-on.
+// Each source is read in both registry views: the 64-bit browser loads what the 64-bit view
+// lists, the 32-bit browser what the 32-bit view (below Wow6432Node) lists.
 inline constexpr const wchar_t kHelperObjectsKey[] =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\BROWSER HELPER OBJECTS\\";
 inline constexpr const wchar_t kPreApprovedKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Ext\\PreApproved\\";
 inline constexpr const wchar_t kExtensionsKey[] = L"SOFTWARE\\Microsoft\\Internet Explorer\\Extensions\\";
 
-// The browser's per-user add-on settings below HKEY_CURRENT_USER: one subkey per key name.
+// The browser's per-user add-on settings below HKEY_CURRENT_USER: one subkey per key name, shared by
+// the add-ons of both views.
 inline constexpr const wchar_t kAddOnSettingsKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Ext\\Settings\\";
 
-// Receives one add-on: display name, file, enabled (1) or disabled (0), kind code and key name
-// (the subkey's name in its source). The texts are valid during the call only.
-using AddOnSink =
-    std::function<void(const wchar_t* name, const wchar_t* file, int enabled, int kind, const wchar_t* keyName)>;
+// Receives one add-on: display name, file, enabled (1) or disabled (0), kind code, key name (the
+// subkey's name in its source) and the registry view it was read in. The texts are valid during
+// the call only.
+using AddOnSink = std::function<void(const wchar_t* name, const wchar_t* file, int enabled, int kind,
+                                     const wchar_t* keyName, lark::RegistryView view)>;
 
 // Paths below a root are held in 260 characters with their terminator, as the add-on keys are
 // addressed everywhere: a key name whose path would not fit is never cut to another key's path.
@@ -41,22 +47,25 @@ using AddOnSink =
 // it fails with ERROR_INSUFFICIENT_BUFFER.
 
 // The helper objects or the pre-approved controls of one source (kHelperObjectsKey or
-// kPreApprovedKey), in enumeration order: every subkey whose HKEY_CLASSES_ROOT "CLSID\<name>" key
-// has a readable default value, which is the display name; the file is the default value of its
-// InprocServer32 subkey as stored, empty when that is missing. 0 when the whole source was listed;
-// 0xB0000001 for an empty sink; otherwise the error that ended the listing: the source key does
-// not open or count its subkeys, or an enumeration fails (the rest of the source is not listed).
-DWORD EnumerateClsidAddOns(const wchar_t* sourceKey, int kind, const AddOnSink& sink);
+// kPreApprovedKey) in one view, in enumeration order: every subkey whose HKEY_CLASSES_ROOT
+// "CLSID\<name>" key of the same view has a readable default value, which is the display name;
+// the file is the default value of its InprocServer32 subkey as stored, empty when that is
+// missing. 0 when the whole source was listed; 0xB0000001 for an empty sink; otherwise the error
+// that ended the listing: the source key does not open or count its subkeys, or an enumeration
+// fails (the rest of the source is not listed).
+DWORD EnumerateClsidAddOns(const wchar_t* sourceKey, int kind, lark::RegistryView view, const AddOnSink& sink);
 
-// The browser extensions (kExtensionsKey), kind kAddOnExtension, in enumeration order. The name is
-// "MenuText", else "ButtonText", else empty, resolved with ResolveIndirectString; the file is
-// "Exec" with its environment references expanded into 260 characters, empty when it cannot be
-// read or its expansion does not fit. Subkeys that cannot be enumerated or opened are skipped.
-// 0; 0xB0000001 for an empty sink; the error when the source key does not open or count its subkeys.
-DWORD EnumerateBrowserExtensions(const AddOnSink& sink);
+// The browser extensions (kExtensionsKey) of one view, kind kAddOnExtension, in enumeration order.
+// The name is "MenuText", else "ButtonText", else empty, resolved with ResolveIndirectString; the
+// file is "Exec" with its environment references expanded into 260 characters, empty when it
+// cannot be read or its expansion does not fit. Subkeys that cannot be enumerated or opened are
+// skipped. 0; 0xB0000001 for an empty sink; the error when the source key does not open or count
+// its subkeys.
+DWORD EnumerateBrowserExtensions(lark::RegistryView view, const AddOnSink& sink);
 
-// All three sources in order: helper objects, pre-approved controls, extensions. An error ends
-// only its own source. 0, 0xB0000001 for an empty sink, or the first source's error.
+// All three sources in order, each in the 64-bit view and then in the 32-bit view: helper objects,
+// pre-approved controls, extensions. An error ends only its own source in its own view. 0,
+// 0xB0000001 for an empty sink, or the error of the first that had one.
 DWORD EnumerateAddOns(const AddOnSink& sink);
 
 // 1 when the add-on's settings key opens, its "Flags" value reads as exactly 4 bytes (of any type)
@@ -68,11 +77,17 @@ int IsAddOnDisabled(const wchar_t* keyName);
 // ERROR_INVALID_PARAMETER for an empty key name, which would name the settings key itself.
 LONG SetAddOnEnabled(const wchar_t* keyName, int enable);
 
-// Deletes the add-on's subkey, with everything below it, from the source of its kind
-// (DeleteRegistryTree); its CLSID registration and settings key stay. 0 when it is gone;
-// ERROR_INVALID_PARAMETER for an unknown kind or an empty key name (nothing is deleted), otherwise
-// the error of the delete.
-LONG DeleteAddOn(int kind, const wchar_t* keyName);
+// Deletes the add-on's subkey, with everything below it, from the source of its kind in the view
+// it was listed in (DeleteRegistryTree); the same subkey in the other view, its CLSID registration
+// and its settings key stay. 0 when it is gone; ERROR_INVALID_PARAMETER for an unknown kind or an
+// empty key name (nothing is deleted), otherwise the error of the delete.
+LONG DeleteAddOn(int kind, const wchar_t* keyName, lark::RegistryView view);
+
+// The file the browser of the view loads for an add-on's file as the row shows it: as shown for
+// the 64-bit view; for the 32-bit view with its environment references expanded (into 260
+// characters; as shown when they do not fit) and then as PathFor32BitPrograms finds it, so that a
+// file in the system folder is the one in the 32-bit system folder.
+std::wstring AddOnFileLoaded(const wchar_t* file, lark::RegistryView view);
 
 // The display name an indirect string stands for: string resource `number` of the module, read
 // with LoadStringW into 260 characters (empty when the module has no such string). The module is

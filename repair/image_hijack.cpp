@@ -60,9 +60,10 @@ DWORD ScanImageHijacks(DWORD* found, const HijackSink& sink) {
 namespace {
 
 // The key itself is opened, not what a link points to, so a planted link is removed as a link.
-LONG DeleteTree(HKEY root, const std::wstring& path) {
+// `view` is added to the access of every open: none, or the flag of a registry view.
+LONG DeleteTree(HKEY root, const std::wstring& path, REGSAM view) {
     lark::UniqueRegKey key;
-    const LONG opened = ::RegOpenKeyExW(root, path.c_str(), REG_OPTION_OPEN_LINK, KEY_READ | DELETE, key.put());
+    const LONG opened = ::RegOpenKeyExW(root, path.c_str(), REG_OPTION_OPEN_LINK, KEY_READ | DELETE | view, key.put());
     if (opened == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
     if (opened != ERROR_SUCCESS) return opened;
     std::wstring previous;
@@ -79,7 +80,7 @@ LONG DeleteTree(HKEY root, const std::wstring& path) {
         std::wstring child = path;
         if (child.empty() || child.back() != L'\\') child += L'\\';
         child += name;
-        if (DeleteTree(root, child) != ERROR_SUCCESS) break;
+        if (DeleteTree(root, child, view) != ERROR_SUCCESS) break;
     }
     const NTSTATUS status = NtDeleteKey(key.get());
     if (status == 0) return ERROR_SUCCESS;
@@ -92,5 +93,10 @@ LONG DeleteTree(HKEY root, const std::wstring& path) {
 // An empty path would name the root itself and take everything below it: refused.
 LONG DeleteRegistryTree(HKEY root, const wchar_t* path) {
     if (!path || !*path) return ERROR_INVALID_PARAMETER;
-    return DeleteTree(root, path);
+    return DeleteTree(root, path, 0);
+}
+
+LONG DeleteRegistryTree(HKEY root, const wchar_t* path, lark::RegistryView view) {
+    if (!path || !*path) return ERROR_INVALID_PARAMETER;
+    return DeleteTree(root, path, lark::ViewAccess(view));
 }

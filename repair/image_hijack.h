@@ -6,6 +6,7 @@
 
 #include <functional>
 
+#include "framework/registry.h"
 #include "repair/results.h"
 
 // Receives one hijacked image: its name, the Debugger value as read and the displayed key path
@@ -28,3 +29,6 @@ DWORD ScanImageHijacks(DWORD* found, const HijackSink& sink);
 // points to stays. The caller's text is not changed. An empty path is refused
 // (ERROR_INVALID_PARAMETER): it would name the root itself.
 LONG DeleteRegistryTree(HKEY root, const wchar_t* path);
+// The same in one registry view: every key of the tree is opened in that view, so that a path
+// below HKEY_LOCAL_MACHINE\SOFTWARE names the 32-bit program's key (below Wow6432Node) for Bits32.
+LONG DeleteRegistryTree(HKEY root, const wchar_t* path, lark::RegistryView view);

@@ -11,6 +11,7 @@
 #include "framework/registry.h"
 #include "framework/system_library.h"
 #include "repair/catalog_item.h"
+#include "repair/wow64.h"
 
 namespace {
 
@@ -86,17 +87,17 @@ std::wstring ProviderPath(const std::string& stored) {
     return needed > 0 && needed <= kPathSize ? std::wstring(expanded) : std::wstring(converted);
 }
 
-void DeliverEntry(std::span<const std::byte> value, const CatalogSink& sink) {
+void DeliverEntry(std::span<const std::byte> value, lark::RegistryView view, const CatalogSink& sink) {
     const CatalogItem item = ParseCatalogItem(value);
     const std::wstring path = ProviderPath(item.path);
     wchar_t description[kVersionTextLength] = {};
     wchar_t vendor[kVersionTextLength] = {};
-    if (!ReadVersionStrings(path.c_str(), description, vendor)) {
+    if (!ReadVersionStrings(ProviderFileLoaded(path.c_str(), view).c_str(), description, vendor)) {
         std::wcscpy(description, kNoVersionText);
         std::wcscpy(vendor, kNoVersionText);
     }
     const std::wstring protocol(item.protocol.begin(), item.protocol.end());
-    sink(protocol.c_str(), path.c_str(), vendor, description, FormatProviderId(item.providerId).c_str());
+    sink(protocol.c_str(), path.c_str(), vendor, description, FormatProviderId(item.providerId).c_str(), view);
 }
 
 // Starts folder\file with this command line, its window hidden, and waits for it to end.
@@ -116,10 +117,29 @@ int RunHiddenAndWait(const std::wstring& folder, const wchar_t* file, const std:
 
 }  // namespace
 
+const wchar_t* CatalogKeyOf(lark::RegistryView view) {
+    return view == lark::RegistryView::Bits32 ? kCatalogEntriesKey : kCatalogEntries64Key;
+}
+
+std::wstring ProviderFileLoaded(const wchar_t* path, lark::RegistryView view) {
+    if (view == lark::RegistryView::Bits32) return PathFor32BitPrograms(path);
+    return path ? path : L"";
+}
+
 DWORD EnumerateCatalogEntries(const CatalogSink& sink) {
     if (!sink) return kNoSink;
+    DWORD first = 0;
+    for (const lark::RegistryView view : lark::kRegistryViews) {
+        const DWORD result = EnumerateCatalogEntries(view, sink);
+        if (first == 0) first = result;
+    }
+    return first;
+}
+
+DWORD EnumerateCatalogEntries(lark::RegistryView view, const CatalogSink& sink) {
+    if (!sink) return kNoSink;
     lark::ListedKey catalogue;
-    LONG result = lark::OpenForListing(HKEY_LOCAL_MACHINE, kCatalogEntriesKey, KEY_READ, catalogue);
+    LONG result = lark::OpenForListing(HKEY_LOCAL_MACHINE, CatalogKeyOf(view), KEY_READ, catalogue);
     if (result != ERROR_SUCCESS) return static_cast<DWORD>(result);
 
     std::byte value[kValueSize];
@@ -135,7 +155,7 @@ DWORD EnumerateCatalogEntries(const CatalogSink& sink) {
         result = ::RegQueryValueExW(entry.get(), L"PackedCatalogItem", nullptr, nullptr,
                                     reinterpret_cast<BYTE*>(value), &size);
         if (result != ERROR_SUCCESS) continue;
-        DeliverEntry(std::span<const std::byte>(value, size), sink);
+        DeliverEntry(std::span<const std::byte>(value, size), view, sink);
     }
     return static_cast<DWORD>(result);
 }

@@ -5,27 +5,48 @@
 #include <windows.h>
 
 #include <functional>
+#include <string>
 
+#include "framework/registry.h"
 #include "repair/results.h"
 
-// The catalogue's key below HKEY_LOCAL_MACHINE.
+// The two catalogues below HKEY_LOCAL_MACHINE (not redirected: both are seen in either view). On
+// 64-bit Windows, Catalog_Entries64 is the catalogue of 64-bit programs and Catalog_Entries that of
+// 32-bit programs, whose paths name the files a 32-bit program loads (PathFor32BitPrograms).
 inline constexpr const wchar_t kCatalogEntriesKey[] =
     L"SYSTEM\\CurrentControlSet\\Services\\WinSock2\\Parameters\\Protocol_Catalog9\\Catalog_Entries";
+inline constexpr const wchar_t kCatalogEntries64Key[] =
+    L"SYSTEM\\CurrentControlSet\\Services\\WinSock2\\Parameters\\Protocol_Catalog9\\Catalog_Entries64";
 
-// Receives one catalogue entry: its protocol name, the provider DLL's path (expanded), the DLL's
-// vendor and description ("--" both when it has none) and the ProviderId as text. The texts are
-// valid during the call only.
+// The catalogue of the programs of a view: kCatalogEntries64Key for Bits64, kCatalogEntriesKey for
+// Bits32.
+const wchar_t* CatalogKeyOf(lark::RegistryView view);
+
+// Receives one catalogue entry: its protocol name, the provider DLL's path (expanded, as stored),
+// the DLL's vendor and description ("--" both when it has none), the ProviderId as text, and the
+// view whose catalogue holds it. The texts are valid during the call only.
 using CatalogSink = std::function<void(const wchar_t* protocol, const wchar_t* path, const wchar_t* vendor,
-                                       const wchar_t* description, const wchar_t* providerId)>;
+                                       const wchar_t* description, const wchar_t* providerId,
+                                       lark::RegistryView view)>;
 
-// Hands every readable entry of the catalogue to the sink, in the registry's enumeration order.
-// An entry whose "PackedCatalogItem" does not fit 1024 bytes, or that cannot be enumerated, opened
-// or read, is left out. The path is converted from the system code page and its environment
+// Hands every readable entry of the view's catalogue to the sink, in the registry's enumeration
+// order. An entry whose "PackedCatalogItem" does not fit 1024 bytes, or that cannot be enumerated,
+// opened or read, is left out. The path is converted from the system code page and its environment
 // references expanded into 260 characters; a path whose expansion would not fit is shown as stored.
-// 0xB0000001 for an empty sink; the Windows error of opening the catalogue or of counting its
-// entries; otherwise the result of the last registry call made for the last entry (0 when it
-// succeeded, and for an empty catalogue).
+// The version texts are those of the file the view's programs load: for the 32-bit catalogue, a
+// path in the system folder is read in the 32-bit system folder. 0xB0000001 for an empty sink;
+// the Windows error of opening the catalogue or of counting its entries; otherwise the result of
+// the last registry call made for the last entry (0 when it succeeded, and for an empty catalogue).
+DWORD EnumerateCatalogEntries(lark::RegistryView view, const CatalogSink& sink);
+
+// Both catalogues, that of 64-bit programs first. 0xB0000001 for an empty sink; otherwise the
+// result of the first catalogue when it is not 0, else that of the second.
 DWORD EnumerateCatalogEntries(const CatalogSink& sink);
+
+// The file the programs of the view load for a provider path as the row shows it: the path itself
+// for Bits64, PathFor32BitPrograms of it for Bits32. Version texts, signature verification and
+// "定位文件" use it.
+std::wstring ProviderFileLoaded(const wchar_t* path, lark::RegistryView view);
 
 // The version-resource texts of the catalogue's columns, in buffers of this many characters.
 inline constexpr int kVersionTextLength = 512;

@@ -29,6 +29,11 @@ const std::wstring kExtensions = kExtensionsKey;
 const std::wstring kSettings = kAddOnSettingsKey;
 constexpr COLORREF kPurple = 0x00A000A0;
 constexpr COLORREF kBlack = RGB(0, 0, 0);
+using lark::RegistryView;
+constexpr REGSAM k32 = KEY_WOW64_32KEY;  // fixtures of the 32-bit view
+// Where the 32-bit view keeps the helper objects on 64-bit Windows.
+const std::wstring kHelpersBelowWow6432Node =
+    L"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Explorer\\BROWSER HELPER OBJECTS\\";
 
 std::wstring Guid(int n) {
     wchar_t text[64];
@@ -37,20 +42,25 @@ std::wstring Guid(int n) {
 }
 std::wstring ClsidKey(const std::wstring& guid) { return L"CLSID\\" + guid; }
 
-// The CLSID registration: a default value unless name is null, an InprocServer32 default value
-// unless file is null.
-void Register(const std::wstring& guid, const wchar_t* name, const wchar_t* file, DWORD fileType = REG_SZ) {
-    ASSERT_EQ(test::CreateKey(HKEY_CLASSES_ROOT, ClsidKey(guid)), ERROR_SUCCESS);
+// The CLSID registration (of the view): a default value unless name is null, an InprocServer32
+// default value unless file is null.
+void Register(const std::wstring& guid, const wchar_t* name, const wchar_t* file, DWORD fileType = REG_SZ,
+              REGSAM view = 0) {
+    ASSERT_EQ(test::CreateKey(HKEY_CLASSES_ROOT, ClsidKey(guid), view), ERROR_SUCCESS);
     if (name) {
-        ASSERT_EQ(test::SetString(HKEY_CLASSES_ROOT, ClsidKey(guid), nullptr, name), ERROR_SUCCESS);
+        ASSERT_EQ(test::SetString(HKEY_CLASSES_ROOT, ClsidKey(guid), nullptr, name, REG_SZ, view), ERROR_SUCCESS);
     }
     if (file) {
-        ASSERT_EQ(test::SetString(HKEY_CLASSES_ROOT, ClsidKey(guid) + L"\\InprocServer32", nullptr, file, fileType),
+        ASSERT_EQ(test::SetString(HKEY_CLASSES_ROOT, ClsidKey(guid) + L"\\InprocServer32", nullptr, file, fileType,
+                                  view),
                   ERROR_SUCCESS);
     }
 }
-void AddTo(const std::wstring& source, const std::wstring& keyName) {
-    ASSERT_EQ(test::CreateKey(HKEY_LOCAL_MACHINE, source + keyName), ERROR_SUCCESS);
+void Register32(const std::wstring& guid, const wchar_t* name, const wchar_t* file) {
+    Register(guid, name, file, REG_SZ, k32);
+}
+void AddTo(const std::wstring& source, const std::wstring& keyName, REGSAM view = 0) {
+    ASSERT_EQ(test::CreateKey(HKEY_LOCAL_MACHINE, source + keyName, view), ERROR_SUCCESS);
 }
 void SetFlags(const std::wstring& keyName, DWORD flags) {
     ASSERT_EQ(test::SetDword(HKEY_CURRENT_USER, kSettings + keyName, L"Flags", flags), ERROR_SUCCESS);
@@ -63,11 +73,13 @@ struct AddOn {
     std::wstring name, file;
     int enabled, kind;
     std::wstring keyName;
+    RegistryView view = RegistryView::Bits64;
     bool operator==(const AddOn&) const = default;
 };
 void PrintTo(const AddOn& a, std::ostream* os) {
     *os << testing::PrintToString(a.name) << " " << testing::PrintToString(a.file) << " enabled " << a.enabled
-        << " kind " << a.kind << " " << testing::PrintToString(a.keyName);
+        << " kind " << a.kind << " " << testing::PrintToString(a.keyName)
+        << (a.view == RegistryView::Bits32 ? " 32-bit" : " 64-bit");
 }
 
 // The test module with string resources, copied into the test's own folder; its entry point
@@ -90,17 +102,20 @@ private:
     bool copied_ = false;
 };
 
-// Every source, the test CLSIDs and the settings key are removed before and after each test.
+// Every source and the test CLSIDs of both views, and the settings key, are removed before and
+// after each test.
 class AddOnTest : public ::testing::Test {
 protected:
-    std::vector<std::wstring> ClsidKeys() {
+    static std::vector<std::wstring> ClsidKeys() {
         std::vector<std::wstring> keys;
         for (int n = 0; n < 20; ++n) keys.push_back(ClsidKey(Guid(n)));
         return keys;
     }
 
     test::ScopedKeys sources{HKEY_LOCAL_MACHINE, {kHelpers, kPreApproved, kExtensions}};
+    test::ScopedKeys sources32{HKEY_LOCAL_MACHINE, {kHelpers, kPreApproved, kExtensions}, k32};
     test::ScopedKeys classes{HKEY_CLASSES_ROOT, ClsidKeys()};
+    test::ScopedKeys classes32{HKEY_CLASSES_ROOT, ClsidKeys(), k32};
     test::ScopedKeys settings{HKEY_CURRENT_USER, {kSettings}};
 };
 
@@ -108,9 +123,8 @@ class AddOnRoutines : public AddOnTest {
 protected:
     std::vector<AddOn> rows;
     AddOnSink Collect() {
-        return [this](const wchar_t* name, const wchar_t* file, int enabled, int kind, const wchar_t* keyName) {
-            rows.push_back({name, file, enabled, kind, keyName});
-        };
+        return [this](const wchar_t* name, const wchar_t* file, int enabled, int kind, const wchar_t* keyName,
+                      RegistryView view) { rows.push_back({name, file, enabled, kind, keyName, view}); };
     }
 };
 
@@ -223,7 +237,7 @@ TEST_F(AddOnRoutines, ExtensionsTakeMenuTextThenButtonTextAndReadIndirectNamesWi
     SetFlags(L"b-button", 1);
     expected[1].enabled = 0;
 
-    EXPECT_EQ(EnumerateBrowserExtensions(Collect()), 0u);
+    EXPECT_EQ(EnumerateBrowserExtensions(RegistryView::Bits64, Collect()), 0u);
     EXPECT_EQ(rows, expected);
     EXPECT_FALSE(module.Ran());
 
@@ -246,7 +260,7 @@ TEST_F(AddOnRoutines, AnEnumerationErrorEndsOnlyItsOwnSource) {
     for (const wchar_t* key : {L"e1", L"e2", L"e3"}) SetExtensionValue(key, L"MenuText", key);
 
     std::vector<std::wstring> names;
-    const DWORD result = EnumerateAddOns([&](const wchar_t* name, const wchar_t*, int, int, const wchar_t*) {
+    const DWORD result = EnumerateAddOns([&](const wchar_t* name, const wchar_t*, int, int, const wchar_t*, RegistryView) {
         names.push_back(name);
         if (names.size() == 1) {
             test::DeleteTree(HKEY_LOCAL_MACHINE, kHelpers + Guid(2));
@@ -260,12 +274,16 @@ TEST_F(AddOnRoutines, AnEnumerationErrorEndsOnlyItsOwnSource) {
 }
 
 TEST_F(AddOnRoutines, EmptySinksAndMissingSources) {
-    EXPECT_EQ(EnumerateClsidAddOns(kHelperObjectsKey, 2, AddOnSink{}), 0xB0000001u);
-    EXPECT_EQ(EnumerateBrowserExtensions(AddOnSink{}), 0xB0000001u);
+    for (const RegistryView view : lark::kRegistryViews) {
+        EXPECT_EQ(EnumerateClsidAddOns(kHelperObjectsKey, 2, view, AddOnSink{}), 0xB0000001u);
+        EXPECT_EQ(EnumerateBrowserExtensions(view, AddOnSink{}), 0xB0000001u);
+        EXPECT_EQ(EnumerateClsidAddOns(kPreApprovedKey, 0, view, Collect()), 2u);
+        EXPECT_EQ(EnumerateBrowserExtensions(view, Collect()), 2u);
+    }
     EXPECT_EQ(EnumerateAddOns(AddOnSink{}), 0xB0000001u);
-    EXPECT_EQ(EnumerateClsidAddOns(kPreApprovedKey, 0, Collect()), 2u);
-    EXPECT_EQ(EnumerateBrowserExtensions(Collect()), 2u);
     for (const auto& source : {kHelpers, kPreApproved, kExtensions}) test::CreateKey(HKEY_LOCAL_MACHINE, source);
+    EXPECT_EQ(EnumerateAddOns(Collect()), 2u);  // the sources of the 32-bit view are missing
+    for (const auto& source : {kHelpers, kPreApproved, kExtensions}) test::CreateKey(HKEY_LOCAL_MACHINE, source, k32);
     EXPECT_EQ(EnumerateAddOns(Collect()), 0u);
     EXPECT_TRUE(rows.empty());
 }
@@ -281,7 +299,7 @@ TEST_F(AddOnRoutines, SubkeysThatCannotBeAddressedByNameAreNotListed) {
     ASSERT_NE(planted, nullptr);
     const auto names = test::SubkeyNames(HKEY_LOCAL_MACHINE, kPreApproved);
 
-    EXPECT_EQ(EnumerateClsidAddOns(kPreApprovedKey, 0, Collect()), 0u);
+    EXPECT_EQ(EnumerateClsidAddOns(kPreApprovedKey, 0, RegistryView::Bits64, Collect()), 0u);
     EXPECT_EQ(test::DeleteOpenKey(planted), 0);
     ::RegCloseKey(planted);
     ASSERT_EQ(names.size(), 1u);
@@ -327,7 +345,7 @@ TEST_F(AddOnRoutines, DeleteRemovesOnlyTheSubkeyInTheSourceOfItsKind) {
     AddTo(kPreApproved, Guid(2));
     SetFlags(Guid(1), 1);
 
-    EXPECT_EQ(DeleteAddOn(kAddOnActiveX, Guid(1).c_str()), ERROR_SUCCESS);
+    EXPECT_EQ(DeleteAddOn(kAddOnActiveX, Guid(1).c_str(), RegistryView::Bits64), ERROR_SUCCESS);
     EXPECT_FALSE(test::KeyExists(HKEY_LOCAL_MACHINE, kPreApproved + Guid(1)));
     EXPECT_TRUE(test::KeyExists(HKEY_LOCAL_MACHINE, kPreApproved + Guid(2)));
     EXPECT_TRUE(test::KeyExists(HKEY_LOCAL_MACHINE, kHelpers + Guid(1)));
@@ -335,20 +353,123 @@ TEST_F(AddOnRoutines, DeleteRemovesOnlyTheSubkeyInTheSourceOfItsKind) {
     EXPECT_TRUE(test::KeyExists(HKEY_CLASSES_ROOT, ClsidKey(Guid(1)) + L"\\InprocServer32"));
     EXPECT_TRUE(test::KeyExists(HKEY_CURRENT_USER, kSettings + Guid(1)));
 
-    EXPECT_EQ(DeleteAddOn(kAddOnHelperObject, Guid(1).c_str()), ERROR_SUCCESS);
+    EXPECT_EQ(DeleteAddOn(kAddOnHelperObject, Guid(1).c_str(), RegistryView::Bits64), ERROR_SUCCESS);
     EXPECT_FALSE(test::KeyExists(HKEY_LOCAL_MACHINE, kHelpers + Guid(1)));
-    EXPECT_EQ(DeleteAddOn(kAddOnExtension, Guid(1).c_str()), ERROR_SUCCESS);
+    EXPECT_EQ(DeleteAddOn(kAddOnExtension, Guid(1).c_str(), RegistryView::Bits64), ERROR_SUCCESS);
     EXPECT_FALSE(test::KeyExists(HKEY_LOCAL_MACHINE, kExtensions + Guid(1)));
 
     // Nothing is deleted for an unknown kind, an empty name (the whole source) or a path that
     // would not fit (cut, it would name another key).
-    EXPECT_EQ(DeleteAddOn(3, Guid(2).c_str()), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(DeleteAddOn(kAddOnActiveX, L""), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(DeleteAddOn(3, Guid(2).c_str(), RegistryView::Bits64), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(DeleteAddOn(kAddOnActiveX, L"", RegistryView::Bits64), ERROR_INVALID_PARAMETER);
     AddTo(kPreApproved, std::wstring(201, L'k'));
-    EXPECT_EQ(DeleteAddOn(kAddOnActiveX, std::wstring(202, L'k').c_str()), ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(DeleteAddOn(kAddOnActiveX, std::wstring(202, L'k').c_str(), RegistryView::Bits64), ERROR_INSUFFICIENT_BUFFER);
     EXPECT_EQ(test::SubkeyNames(HKEY_LOCAL_MACHINE, kPreApproved).size(), 2u);
     EXPECT_TRUE(test::KeyExists(HKEY_LOCAL_MACHINE, kPreApproved + std::wstring(201, L'k')));
     EXPECT_TRUE(test::KeyExists(HKEY_LOCAL_MACHINE, kPreApproved + Guid(2)));
+}
+
+// ---- both registry views ----
+
+TEST_F(AddOnRoutines, EachSourceIsListedIn64BitThen32BitViewWithItsOwnViewsClassRegistration) {
+    // The same helper object in both views, registered differently in each.
+    Register(Guid(1), L"Helper 64", L"C:\\Program Files\\H\\h64.dll");
+    Register32(Guid(1), L"Helper 32", L"%SystemRoot%\\system32\\h32.dll");
+    AddTo(kHelpers, Guid(1));
+    AddTo(kHelpers, Guid(1), k32);
+    Register32(Guid(2), L"Only 32", L"C:\\Program Files (x86)\\o\\o.dll");  // in the 32-bit view only
+    AddTo(kHelpers, Guid(2), k32);
+    Register(Guid(3), L"Only 64", nullptr);  // in the 64-bit view only
+    AddTo(kHelpers, Guid(3));
+    Register(Guid(4), L"Class of the other view", nullptr);  // listed 32-bit, registered 64-bit: not listed
+    AddTo(kHelpers, Guid(4), k32);
+    AddTo(kPreApproved, Guid(2), k32);
+    ASSERT_EQ(test::SetString(HKEY_LOCAL_MACHINE, kExtensions + L"x32", L"ButtonText", L"Bar 32", REG_SZ, k32), 0);
+    ASSERT_EQ(test::SetString(HKEY_LOCAL_MACHINE, kExtensions + L"x32", L"Exec", L"%SystemRoot%\\bar.exe", REG_SZ, k32), 0);
+    SetFlags(Guid(2), 1);  // the settings key is shared: both views see it
+    // The fixtures of the 32-bit view are where 64-bit Windows keeps them.
+    ASSERT_TRUE(test::KeyExists(HKEY_LOCAL_MACHINE, kHelpersBelowWow6432Node + Guid(2)));
+    ASSERT_FALSE(test::KeyExists(HKEY_LOCAL_MACHINE, kHelpers + Guid(2)));
+
+    EXPECT_EQ(EnumerateAddOns(Collect()), 2u);  // the 64-bit extensions source is missing
+    const auto b32 = RegistryView::Bits32;
+    const std::vector<AddOn> expected = {
+        {L"Helper 64", L"C:\\Program Files\\H\\h64.dll", 1, 2, Guid(1)},
+        {L"Only 64", L"", 1, 2, Guid(3)},
+        {L"Helper 32", L"%SystemRoot%\\system32\\h32.dll", 1, 2, Guid(1), b32},
+        {L"Only 32", L"C:\\Program Files (x86)\\o\\o.dll", 0, 2, Guid(2), b32},
+        {L"Only 32", L"C:\\Program Files (x86)\\o\\o.dll", 0, 0, Guid(2), b32},
+        {L"Bar 32", L"C:\\windows\\bar.exe", 1, 1, L"x32", b32},
+    };
+    EXPECT_EQ(rows, expected);
+}
+
+TEST_F(AddOnRoutines, DeleteActsInTheGivenViewAndLeavesTheOther) {
+    for (const REGSAM view : {REGSAM{0}, k32}) {
+        AddTo(kHelpers, Guid(1) + L"\\child", view);
+        AddTo(kExtensions, Guid(1), view);
+    }
+    EXPECT_EQ(DeleteAddOn(kAddOnHelperObject, Guid(1).c_str(), RegistryView::Bits32), ERROR_SUCCESS);
+    EXPECT_FALSE(test::KeyExists(HKEY_LOCAL_MACHINE, kHelpersBelowWow6432Node + Guid(1)));
+    EXPECT_TRUE(test::KeyExists(HKEY_LOCAL_MACHINE, kHelpers + Guid(1) + L"\\child"));
+    EXPECT_TRUE(test::KeyExists(HKEY_LOCAL_MACHINE, kHelpers, k32));  // only the add-on's subkey went
+
+    EXPECT_EQ(DeleteAddOn(kAddOnExtension, Guid(1).c_str(), RegistryView::Bits64), ERROR_SUCCESS);
+    EXPECT_FALSE(test::KeyExists(HKEY_LOCAL_MACHINE, kExtensions + Guid(1)));
+    EXPECT_TRUE(test::KeyExists(HKEY_LOCAL_MACHINE, kExtensions + Guid(1), k32));
+    // Gone already: nothing to do, in either view.
+    EXPECT_EQ(DeleteAddOn(kAddOnHelperObject, Guid(1).c_str(), RegistryView::Bits32), ERROR_SUCCESS);
+    EXPECT_TRUE(test::KeyExists(HKEY_LOCAL_MACHINE, kHelpers + Guid(1)));
+}
+
+TEST(AddOnKinds, TextsOfThe32BitViewCarryTheMarkAndReadBack) {
+    struct Case {
+        int kind;
+        const wchar_t* text64;
+        const wchar_t* text32;
+    } cases[] = {
+        {kAddOnHelperObject, L"浏览器辅助对象", L"浏览器辅助对象 (32位)"},
+        {kAddOnActiveX, L"ActiveX插件", L"ActiveX插件 (32位)"},
+        {kAddOnExtension, L"浏览器扩展", L"浏览器扩展 (32位)"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_STREQ(AddOnKindText(c.kind), c.text64);
+        EXPECT_STREQ(AddOnKindText(c.kind, RegistryView::Bits64), c.text64);
+        EXPECT_STREQ(AddOnKindText(c.kind, RegistryView::Bits32), c.text32);
+        for (const RegistryView view : lark::kRegistryViews) {
+            RegistryView found = view == RegistryView::Bits32 ? RegistryView::Bits64 : RegistryView::Bits32;
+            EXPECT_EQ(AddOnKindCode(AddOnKindText(c.kind, view), &found), c.kind);
+            EXPECT_EQ(found, view);
+        }
+    }
+    RegistryView found = RegistryView::Bits64;
+    EXPECT_EQ(AddOnKindCode(L"ACTIVEX插件 (32位)", &found), kAddOnActiveX);  // case ignored
+    EXPECT_EQ(found, RegistryView::Bits32);
+    for (const wchar_t* other : {L"浏览器辅助对象(32位)", L"浏览器辅助对象 (64位)", L" (32位)", L""}) {
+        found = RegistryView::Bits64;
+        EXPECT_EQ(AddOnKindCode(other, &found), -1);
+        EXPECT_EQ(found, RegistryView::Bits64);  // untouched
+    }
+    EXPECT_EQ(AddOnKindCode(nullptr), -1);
+    EXPECT_STREQ(AddOnKindText(7, RegistryView::Bits32), L"");
+}
+
+TEST(AddOnFiles, A32BitAddOnsFileIsTheOneThe32BitBrowserLoads) {
+    const std::wstring programFiles = test::Env(L"ProgramFiles");
+    struct Case {
+        const wchar_t* shown;
+        RegistryView view;
+        std::wstring loaded;
+    } cases[] = {
+        {L"%SystemRoot%\\system32\\h.dll", RegistryView::Bits64, L"%SystemRoot%\\system32\\h.dll"},
+        {L"%SystemRoot%\\system32\\h.dll", RegistryView::Bits32, L"C:\\windows\\syswow64\\h.dll"},
+        {L"C:\\Windows\\System32\\h.dll", RegistryView::Bits32, L"C:\\windows\\syswow64\\h.dll"},
+        {L"%ProgramFiles%\\h.dll", RegistryView::Bits32, programFiles + L"\\h.dll"},
+        {L"h.dll", RegistryView::Bits32, L"h.dll"},
+        {L"", RegistryView::Bits32, L""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(AddOnFileLoaded(c.shown, c.view), c.loaded) << c.shown;
+    EXPECT_EQ(AddOnFileLoaded(nullptr, RegistryView::Bits32), L"");
 }
 
 // ---- the page ----
@@ -563,6 +684,67 @@ TEST_F(AddOnPage, LocateShowsTheFileColumnInExplorer) {
     EXPECT_EQ(recorder.starts[1].commandLine, L"C:\\windows\\Explorer /select,%SystemRoot%\\system32\\srch.dll");
 }
 
+// The same identifiers in both views: a row of each, the 32-bit one marked in its kind; delete and
+// locate act in the row's own view, disable and enable on the settings both share.
+TEST_F(AddOnPage, RowsOfThe32BitViewAreMarkedAndActedOnInTheirView) {
+    Register32(Guid(1), L"Search Helper 32", L"%SystemRoot%\\system32\\srch32.dll");
+    AddTo(kHelpers, Guid(1), k32);
+    Register32(Guid(2), L"Player Control 32", L"C:\\Program Files (x86)\\Player\\player.ocx");
+    AddTo(kPreApproved, Guid(2), k32);
+    Register32(Guid(5), L"Coupon Helper", L"C:\\windows\\system32\\coupon.dll");  // 32-bit only
+    AddTo(kHelpers, Guid(5), k32);
+    list.Command(ID_ADDON_REFRESH);
+    EXPECT_EQ(list.Snapshot(), (test::ListPageDriver::Rows{
+                                   {L"Search Helper", L"已启用", L"浏览器辅助对象", L"%SystemRoot%\\system32\\srch.dll", Guid(1)},
+                                   {L"Search Helper 32", L"已启用", L"浏览器辅助对象 (32位)",
+                                    L"%SystemRoot%\\system32\\srch32.dll", Guid(1)},
+                                   {L"Coupon Helper", L"已启用", L"浏览器辅助对象 (32位)", L"C:\\windows\\system32\\coupon.dll",
+                                    Guid(5)},
+                                   {L"Player Control", L"已禁用", L"ActiveX插件", L"C:\\windows\\player.ocx", Guid(2)},
+                                   {L"Player Control 32", L"已禁用", L"ActiveX插件 (32位)",
+                                    L"C:\\Program Files (x86)\\Player\\player.ocx", Guid(2)},
+                                   {L"网页翻译工具栏", L"已启用", L"浏览器扩展", L"C:\\windows\\tools\\pt.exe", Guid(3)},
+                               }));
+    EXPECT_EQ(list.RowColour(4), kPurple);
+
+    // Locate: the 32-bit browser's files; a path outside the system folder stays as it is.
+    {
+        test::ProcessRecorder recorder;
+        for (const int row : {1, 2, 4}) {
+            ClickRow(row, row);
+            list.Command(ID_ADDON_LOCATE);
+        }
+        ASSERT_EQ(recorder.starts.size(), 3u);
+        EXPECT_EQ(recorder.starts[0].commandLine, L"C:\\windows\\Explorer /select,C:\\windows\\syswow64\\srch32.dll");
+        EXPECT_EQ(recorder.starts[1].commandLine, L"C:\\windows\\Explorer /select,C:\\windows\\syswow64\\coupon.dll");
+        EXPECT_EQ(recorder.starts[2].commandLine,
+                  L"C:\\windows\\Explorer /select,C:\\Program Files (x86)\\Player\\player.ocx");
+    }
+
+    // Disabling the 32-bit row disables the identifier for both browsers.
+    ClickRow(1, 1);
+    list.Command(ID_ADDON_DISABLE);
+    EXPECT_EQ(IsAddOnDisabled(Guid(1).c_str()), 1);
+    list.Command(ID_ADDON_REFRESH);
+    EXPECT_EQ(Text(0, 1), L"已禁用");
+    EXPECT_EQ(Text(1, 1), L"已禁用");
+
+    // Deleting the 64-bit helper object leaves the 32-bit one, and the reverse for the control.
+    prompts.messageBoxAnswers = {IDYES, IDYES};
+    ClickRow(0, 0);
+    list.Command(ID_ADDON_DELETE);
+    EXPECT_FALSE(test::KeyExists(HKEY_LOCAL_MACHINE, kHelpers + Guid(1)));
+    EXPECT_TRUE(test::KeyExists(HKEY_LOCAL_MACHINE, kHelpersBelowWow6432Node + Guid(1)));
+    const int control32 = list.RowOf(L"Player Control 32");
+    ClickRow(control32, control32);
+    list.Command(ID_ADDON_DELETE);
+    EXPECT_FALSE(test::KeyExists(HKEY_LOCAL_MACHINE, kPreApproved + Guid(2), k32));
+    EXPECT_TRUE(test::KeyExists(HKEY_LOCAL_MACHINE, kPreApproved + Guid(2)));
+    EXPECT_TRUE(test::KeyExists(HKEY_CLASSES_ROOT, ClsidKey(Guid(2)), k32));  // the registration stays
+    EXPECT_EQ(list.ColumnTexts(0), (std::vector<std::wstring>{L"Search Helper 32", L"Coupon Helper", L"Player Control",
+                                                              L"网页翻译工具栏"}));
+}
+
 TEST_F(AddOnPage, FirstHeaderClickSortsDescendingTheNextAscending) {
     EXPECT_EQ(page.DirectionFlag(), 0);
     list.ClickColumn(3);
@@ -581,7 +763,7 @@ TEST_F(AddOnPage, EnterAndEscapeDoNothing) {
     }
 }
 
-TEST_F(AddOnPage, DemoSeedShowsThreeAddOnsOneOfThemDisabled) {
+TEST_F(AddOnPage, DemoSeedShowsFourAddOnsOneOfThem32BitOneDisabled) {
     const std::wstring seed =
         test::UnixPathToWindows(test::Env(L"LARKSPUR_SOURCE_DIR")) + L"\\scripts\\seed\\75-addons.reg";
     const std::wstring folder = L"C:\\Program Files\\PageTools";
@@ -592,15 +774,17 @@ TEST_F(AddOnPage, DemoSeedShowsThreeAddOnsOneOfThemDisabled) {
     }
     ASSERT_EQ(test::RunProgram(L"C:\\windows\\regedit.exe /s \"" + seed + L"\""), 0);
     list.Command(ID_ADDON_REFRESH);
-    EXPECT_EQ(list.ColumnTexts(0), (std::vector<std::wstring>{L"SearchAssist Helper", L"QuickPlay Media Control",
-                                                              L"网页翻译工具栏"}));
-    EXPECT_EQ(list.ColumnTexts(1), (std::vector<std::wstring>{L"已禁用", L"已启用", L"已启用"}));
+    EXPECT_EQ(list.ColumnTexts(0), (std::vector<std::wstring>{L"SearchAssist Helper", L"CouponBar Helper",
+                                                              L"QuickPlay Media Control", L"网页翻译工具栏"}));
+    EXPECT_EQ(list.ColumnTexts(1), (std::vector<std::wstring>{L"已禁用", L"已启用", L"已启用", L"已启用"}));
+    EXPECT_EQ(Text(1, 2), L"浏览器辅助对象 (32位)");
     EXPECT_EQ(list.RowColour(0), kPurple);
-    EXPECT_EQ(Text(2, 3), L"C:\\Program Files\\PageTools\\pagetools.exe");
+    EXPECT_EQ(Text(3, 3), L"C:\\Program Files\\PageTools\\pagetools.exe");
     // The seeded CLSIDs and settings are not the test's own keys.
-    for (int row = 0; row < 3; ++row) {
+    for (int row = 0; row < 4; ++row) {
         const std::wstring key = Text(row, 4);
         test::DeleteTree(HKEY_CLASSES_ROOT, ClsidKey(key));
+        test::DeleteTree(HKEY_CLASSES_ROOT, ClsidKey(key), k32);
     }
 }
 

@@ -18,29 +18,33 @@ DWORD RegValue::Dword() const {
     return value;
 }
 
-LONG CreateKey(HKEY root, const std::wstring& path) {
+LONG CreateKey(HKEY root, const std::wstring& path, REGSAM view) {
     lark::UniqueRegKey key;
-    return ::RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr);
+    return ::RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, key.put(), nullptr);
 }
 
-LONG SetBinary(HKEY root, const std::wstring& path, const wchar_t* name, const void* data, DWORD size, DWORD type) {
+LONG SetBinary(HKEY root, const std::wstring& path, const wchar_t* name, const void* data, DWORD size, DWORD type,
+               REGSAM view) {
     lark::UniqueRegKey key;
-    LONG error = ::RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr);
+    LONG error =
+        ::RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, key.put(), nullptr);
     if (error != ERROR_SUCCESS) return error;
     return ::RegSetValueExW(key.get(), name, 0, type, static_cast<const BYTE*>(data), size);
 }
 
-LONG SetString(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& value, DWORD type) {
-    return SetBinary(root, path, name, value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)), type);
+LONG SetString(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& value, DWORD type,
+               REGSAM view) {
+    return SetBinary(root, path, name, value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)), type,
+                     view);
 }
 
-LONG SetDword(HKEY root, const std::wstring& path, const wchar_t* name, DWORD value) {
-    return SetBinary(root, path, name, &value, sizeof(value), REG_DWORD);
+LONG SetDword(HKEY root, const std::wstring& path, const wchar_t* name, DWORD value, REGSAM view) {
+    return SetBinary(root, path, name, &value, sizeof(value), REG_DWORD, view);
 }
 
-std::optional<RegValue> GetValue(HKEY root, const std::wstring& path, const wchar_t* name) {
+std::optional<RegValue> GetValue(HKEY root, const std::wstring& path, const wchar_t* name, REGSAM view) {
     lark::UniqueRegKey key;
-    if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return std::nullopt;
+    if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE | view, key.put()) != ERROR_SUCCESS) return std::nullopt;
     DWORD type = 0, size = 0;
     if (::RegQueryValueExW(key.get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return std::nullopt;
     RegValue value;
@@ -53,17 +57,29 @@ std::optional<RegValue> GetValue(HKEY root, const std::wstring& path, const wcha
     return value;
 }
 
-bool KeyExists(HKEY root, const std::wstring& path) {
+bool KeyExists(HKEY root, const std::wstring& path, REGSAM view) {
     lark::UniqueRegKey key;
-    return ::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
+    return ::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, key.put()) == ERROR_SUCCESS;
 }
 
-void DeleteTree(HKEY root, const std::wstring& path) { ::RegDeleteTreeW(root, path.c_str()); }
+void DeleteTree(HKEY root, const std::wstring& path, REGSAM view) {
+    if (view == 0) {
+        ::RegDeleteTreeW(root, path.c_str());
+        return;
+    }
+    // RegDeleteTreeW takes no view: what lies below goes through a key opened in the view.
+    {
+        lark::UniqueRegKey key;
+        if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_ALL_ACCESS | view, key.put()) != ERROR_SUCCESS) return;
+        ::RegDeleteTreeW(key.get(), nullptr);
+    }
+    ::RegDeleteKeyExW(root, path.c_str(), view, 0);
+}
 
-std::vector<std::wstring> SubkeyNames(HKEY root, const std::wstring& path) {
+std::vector<std::wstring> SubkeyNames(HKEY root, const std::wstring& path, REGSAM view) {
     std::vector<std::wstring> names;
     lark::UniqueRegKey key;
-    if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return names;
+    if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, key.put()) != ERROR_SUCCESS) return names;
     for (DWORD i = 0;; ++i) {
         wchar_t name[260];
         DWORD length = 260;
@@ -74,12 +90,13 @@ std::vector<std::wstring> SubkeyNames(HKEY root, const std::wstring& path) {
     return names;
 }
 
-ScopedKeys::ScopedKeys(HKEY root, std::vector<std::wstring> paths) : root_(root), paths_(std::move(paths)) {
-    for (const auto& path : paths_) DeleteTree(root_, path);
+ScopedKeys::ScopedKeys(HKEY root, std::vector<std::wstring> paths, REGSAM view)
+    : root_(root), paths_(std::move(paths)), view_(view) {
+    for (const auto& path : paths_) DeleteTree(root_, path, view_);
 }
 
 ScopedKeys::~ScopedKeys() {
-    for (const auto& path : paths_) DeleteTree(root_, path);
+    for (const auto& path : paths_) DeleteTree(root_, path, view_);
 }
 
 }  // namespace test
