@@ -46,3 +46,26 @@ add_executable(lsp_sleeper ${LARKSPUR_SOURCE_DIR}/tests/fixtures/lsp/sleeper.c)
 target_link_libraries(lsp_sleeper PRIVATE ${LARKSPUR_STATIC_LINK})
 set_target_properties(lsp_sleeper PROPERTIES OUTPUT_NAME sleeper RUNTIME_OUTPUT_DIRECTORY ${LSP_FIXTURE_DIR})
 add_dependencies(lsp_repair_test lsp_sleeper trust_fixtures)
+
+# A 32-bit provider (i686) with version texts, signed as the signature fixtures are (with their
+# keys): the tests put it in the 32-bit system folder only, where "%SystemRoot%\system32\..." of the
+# 32-bit catalogue leads; the demo seeds it as that catalogue's foreign provider (70-lsp.sh).
+set(LSP32_DIR ${CMAKE_BINARY_DIR}/fixtures/lsp32)
+set(BLOCK 080404b0)
+set(TRANSLATION "0x804, 1200")
+set(STRINGS "            VALUE \"CompanyName\", \"星桥网络科技有限公司\"\n            VALUE \"FileDescription\", \"星桥网络分层服务\"\n")
+configure_file(${LARKSPUR_SOURCE_DIR}/tests/fixtures/lsp/version.rc.in ${LSP32_DIR}/wow64lsp.rc @ONLY)
+set(TRUST_KEYS ${CMAKE_BINARY_DIR}/tests/trust/keys)
+add_custom_command(OUTPUT ${LSP_FIXTURE_DIR}/wow64lsp.dll
+  COMMAND i686-w64-mingw32-windres -c 65001 -i ${LSP32_DIR}/wow64lsp.rc -O coff -o ${LSP32_DIR}/wow64lsp.res.o
+  COMMAND i686-w64-mingw32-gcc -shared -s -static-libgcc -o ${LSP32_DIR}/wow64lsp.dll
+          ${LARKSPUR_SOURCE_DIR}/tests/fixtures/lsp/provider.c ${LSP32_DIR}/wow64lsp.res.o
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${LSP_FIXTURE_DIR}
+  COMMAND ${CMAKE_COMMAND} -E rm -f ${LSP_FIXTURE_DIR}/wow64lsp.dll
+  COMMAND osslsigncode sign -certs ${TRUST_KEYS}/signed.chain.pem -key ${TRUST_KEYS}/leaf.key -n "Larkspur Test"
+          -h sha256 -in ${LSP32_DIR}/wow64lsp.dll -out ${LSP_FIXTURE_DIR}/wow64lsp.dll > /dev/null
+  DEPENDS ${LARKSPUR_SOURCE_DIR}/tests/fixtures/lsp/provider.c ${LSP32_DIR}/wow64lsp.rc
+  COMMENT "Building and signing the 32-bit provider")
+add_custom_target(lsp_wow64lsp DEPENDS ${LSP_FIXTURE_DIR}/wow64lsp.dll)
+add_dependencies(lsp_wow64lsp trust_fixtures)
+add_dependencies(lsp_repair_test lsp_wow64lsp)

@@ -18,6 +18,7 @@
 #include "repair/catalog_item.h"
 #include "repair/lsp_repair.h"
 #include "repair/trust_library.h"
+#include "repair/wow64.h"
 #include "resource.h"
 #include "support/files.h"
 #include "support/list_page.h"
@@ -28,7 +29,9 @@
 
 namespace {
 
-const std::wstring kCatalog = kCatalogEntriesKey;
+using lark::RegistryView;
+const std::wstring kCatalog = kCatalogEntriesKey;      // of 32-bit programs
+const std::wstring kCatalog64 = kCatalogEntries64Key;  // of 64-bit programs
 const std::wstring kParameters = L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\WinSock2\\Parameters";
 const std::wstring kMswsock = L"C:\\windows\\system32\\mswsock.dll";
 const std::string kTcpipId("\xA0\x1A\x0F\xE7\x8B\xAB\xCF\x11\x8C\xA3\x00\x80\x5F\x48\xA1\x92", 16);
@@ -57,18 +60,24 @@ struct Item {
     }
 };
 
-void WriteEntry(const std::wstring& name, const std::vector<BYTE>& value) {
-    ASSERT_EQ(test::SetBinary(HKEY_LOCAL_MACHINE, kCatalog + L"\\" + name, L"PackedCatalogItem", value.data(),
+// An entry of the 64-bit programs' catalogue unless another is named.
+void WriteEntry(const std::wstring& name, const std::vector<BYTE>& value, const std::wstring& catalogue = kCatalog64) {
+    ASSERT_EQ(test::SetBinary(HKEY_LOCAL_MACHINE, catalogue + L"\\" + name, L"PackedCatalogItem", value.data(),
                               static_cast<DWORD>(value.size())),
               ERROR_SUCCESS);
 }
-void WriteEntry(const std::wstring& name, const Item& item) { WriteEntry(name, item.Bytes()); }
+void WriteEntry(const std::wstring& name, const Item& item, const std::wstring& catalogue = kCatalog64) {
+    WriteEntry(name, item.Bytes(), catalogue);
+}
 
-// Every entry goes; the catalogue key itself stays, as in a fresh prefix.
+// Every entry of both catalogues goes; the keys themselves stay (Wine makes only the 32-bit one:
+// the other is made here, as 64-bit Windows has it).
 void ClearCatalog() {
-    test::CreateKey(HKEY_LOCAL_MACHINE, kCatalog);
-    for (const auto& name : test::SubkeyNames(HKEY_LOCAL_MACHINE, kCatalog)) {
-        test::DeleteTree(HKEY_LOCAL_MACHINE, kCatalog + L"\\" + name);
+    for (const auto& catalogue : {kCatalog, kCatalog64}) {
+        test::CreateKey(HKEY_LOCAL_MACHINE, catalogue);
+        for (const auto& name : test::SubkeyNames(HKEY_LOCAL_MACHINE, catalogue)) {
+            test::DeleteTree(HKEY_LOCAL_MACHINE, catalogue + L"\\" + name);
+        }
     }
 }
 
@@ -111,15 +120,22 @@ protected:
     void SetUp() override { ClearCatalog(); }
     void TearDown() override { ClearCatalog(); }
 
+    CatalogSink Collect() {
+        return [&](const wchar_t* protocol, const wchar_t* path, const wchar_t* vendor, const wchar_t* description,
+                   const wchar_t* id, RegistryView view) {
+            rows.push_back({protocol, path, vendor, description, id});
+            views.push_back(view);
+        };
+    }
+    // Both catalogues.
     DWORD Enumerate() {
         rows.clear();
-        return EnumerateCatalogEntries([&](const wchar_t* protocol, const wchar_t* path, const wchar_t* vendor,
-                                           const wchar_t* description, const wchar_t* id) {
-            rows.push_back({protocol, path, vendor, description, id});
-        });
+        views.clear();
+        return EnumerateCatalogEntries(Collect());
     }
 
     std::vector<Row> rows;
+    std::vector<RegistryView> views;
 };
 
 TEST_F(Catalog, EntriesComeInEnumerationOrderWithAllFiveTexts) {
@@ -160,7 +176,7 @@ TEST_F(Catalog, ValuesAndFieldsAreReadOnlyAsFarAsTheyReach) {
     EXPECT_EQ(rows, expected);
 
     // Entries without a readable value are left out the same way; an empty catalogue lists nothing.
-    ASSERT_EQ(test::SetString(HKEY_LOCAL_MACHINE, kCatalog + L"\\07", L"Other", L"x"), ERROR_SUCCESS);
+    ASSERT_EQ(test::SetString(HKEY_LOCAL_MACHINE, kCatalog64 + L"\\07", L"Other", L"x"), ERROR_SUCCESS);
     EXPECT_EQ(Enumerate(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(rows, expected);
     ClearCatalog();
@@ -170,10 +186,105 @@ TEST_F(Catalog, ValuesAndFieldsAreReadOnlyAsFarAsTheyReach) {
 
 TEST_F(Catalog, WithoutSinkOrCatalogueNothingIsListed) {
     WriteEntry(L"000000000001", Item{"C:\\a.dll", kTcpipId, L"TCP"});
+    WriteEntry(L"000000000001", Item{"C:\\a.dll", kTcpipId, L"TCP"}, kCatalog);
     EXPECT_EQ(EnumerateCatalogEntries(CatalogSink{}), 0xB0000001u);
+    for (const RegistryView view : lark::kRegistryViews) {
+        EXPECT_EQ(EnumerateCatalogEntries(view, CatalogSink{}), 0xB0000001u);
+    }
+    // Without the 64-bit catalogue (as Wine has it) the 32-bit one is listed all the same.
+    test::DeleteTree(HKEY_LOCAL_MACHINE, kCatalog64);
+    EXPECT_EQ(Enumerate(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(views, std::vector<RegistryView>{RegistryView::Bits32});
     test::DeleteTree(HKEY_LOCAL_MACHINE, kCatalog);
     EXPECT_EQ(Enumerate(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
     EXPECT_TRUE(rows.empty());
+}
+
+// The 32-bit provider, for the test's time in the 32-bit system folder and nowhere else.
+class ProviderIn32BitSystemFolder {
+public:
+    static constexpr const wchar_t* kPath = L"C:\\windows\\syswow64\\wow64lsp.dll";
+    ProviderIn32BitSystemFolder() { copied_ = ::CopyFileW(Provider(L"wow64lsp.dll").c_str(), kPath, FALSE) != 0; }
+    ~ProviderIn32BitSystemFolder() { ::DeleteFileW(kPath); }
+    bool Copied() const {
+        return copied_ && ::GetFileAttributesW(L"C:\\windows\\system32\\wow64lsp.dll") == INVALID_FILE_ATTRIBUTES;
+    }
+
+private:
+    bool copied_ = false;
+};
+
+// The same identifier in both catalogues, an entry in each alone, and one path that leads to
+// different folders for the programs of each catalogue.
+TEST_F(Catalog, BothCataloguesAreListedThe64BitOneFirstEachWithTheFilesItsProgramsLoad) {
+    ProviderIn32BitSystemFolder provider;
+    ASSERT_TRUE(provider.Copied());
+    const std::string inSystemFolder = "%SystemRoot%\\system32\\wow64lsp.dll";
+    WriteEntry(L"000000000001", Item{"%SystemRoot%\\system32\\mswsock.dll", kTcpipId, L"MSAFD Tcpip [TCP/IP]"});
+    WriteEntry(L"000000000002", Item{Ansi(Provider(L"speedlsp.dll")), kShortId, L"Only 64"});
+    WriteEntry(L"000000000003", Item{inSystemFolder, kShortId, L"Star"});
+    WriteEntry(L"000000000001", Item{"%SystemRoot%\\system32\\mswsock.dll", kTcpipId, L"MSAFD Tcpip [TCP/IP]"}, kCatalog);
+    WriteEntry(L"000000000002", Item{inSystemFolder, kShortId, L"Star"}, kCatalog);
+    WriteEntry(L"000000000003", Item{Ansi(Provider(L"upper.dll")), kTcpipId, L"Only 32"}, kCatalog);
+
+    EXPECT_EQ(Enumerate(), 0u);
+    const std::wstring star = L"C:\\windows\\system32\\wow64lsp.dll";  // shown as the registry holds it
+    EXPECT_EQ(rows, (std::vector<Row>{
+                        {L"MSAFD Tcpip [TCP/IP]", kMswsock, L"Microsoft Corporation", L"Wine core dll", kTcpipText},
+                        {L"Only 64", Provider(L"speedlsp.dll"), L"速航网络科技有限公司", L"速航网络加速分层服务", kShortText},
+                        {L"Star", star, L"--", L"--", kShortText},  // not in the system folder
+                        // Wine's 32-bit system folder holds no mswsock.dll.
+                        {L"MSAFD Tcpip [TCP/IP]", kMswsock, L"--", L"--", kTcpipText},
+                        {L"Star", star, L"星桥网络科技有限公司", L"星桥网络分层服务", kShortText},
+                        {L"Only 32", Provider(L"upper.dll"), L"MICROSOFT CORPORATION", L"Winsock helper", kTcpipText},
+                    }));
+    const auto b64 = RegistryView::Bits64, b32 = RegistryView::Bits32;
+    EXPECT_EQ(views, (std::vector<RegistryView>{b64, b64, b64, b32, b32, b32}));
+
+    // One catalogue at a time.
+    rows.clear();
+    views.clear();
+    EXPECT_EQ(EnumerateCatalogEntries(RegistryView::Bits32, Collect()), 0u);
+    EXPECT_EQ(rows.size(), 3u);
+    EXPECT_EQ(views, (std::vector<RegistryView>{b32, b32, b32}));
+}
+
+TEST(SystemFolder, PathsOf32BitProgramsLeadToThe32BitSystemFolder) {
+    struct Case {
+        const wchar_t* path;
+        const wchar_t* loaded;
+    } cases[] = {
+        {L"C:\\windows\\system32\\x.dll", L"C:\\windows\\syswow64\\x.dll"},
+        {L"c:\\WINDOWS\\SYSTEM32\\X.DLL", L"C:\\windows\\syswow64\\X.DLL"},  // case ignored, the rest kept
+        {L"C:\\windows\\system32\\wbem\\x.dll", L"C:\\windows\\syswow64\\wbem\\x.dll"},
+        {L"C:\\windows\\system32", L"C:\\windows\\syswow64"},
+        {L"C:/windows/system32/x.dll", L"C:\\windows\\syswow64\\x.dll"},
+        {L"C:\\windows\\temp\\..\\system32\\.\\x.dll", L"C:\\windows\\syswow64\\x.dll"},
+        {L"C:\\windows\\system32\\drivers\\x.sys", L"C:\\windows\\syswow64\\drivers\\x.sys"},
+        {L"C:\\windows\\system32\\catroot2x\\x.dll", L"C:\\windows\\syswow64\\catroot2x\\x.dll"},
+        {L"C:\\windows\\Sysnative\\x.dll", L"C:\\windows\\system32\\x.dll"},
+        // Not redirected.
+        {L"C:\\windows\\system32\\drivers\\etc\\hosts", L"C:\\windows\\system32\\drivers\\etc\\hosts"},
+        {L"C:\\windows\\system32\\spool\\x.dll", L"C:\\windows\\system32\\spool\\x.dll"},
+        {L"C:\\windows\\system32\\CatRoot2\\x.cat", L"C:\\windows\\system32\\CatRoot2\\x.cat"},
+        {L"C:\\windows\\system32\\DriverStore", L"C:\\windows\\system32\\DriverStore"},
+        // Other folders.
+        {L"C:\\windows\\system32x\\x.dll", L"C:\\windows\\system32x\\x.dll"},
+        {L"C:\\windows\\system3\\x.dll", L"C:\\windows\\system3\\x.dll"},
+        {L"C:\\windows\\syswow64\\x.dll", L"C:\\windows\\syswow64\\x.dll"},
+        {L"C:\\windows\\sysnativex\\x.dll", L"C:\\windows\\sysnativex\\x.dll"},
+        {L"D:\\windows\\system32\\x.dll", L"D:\\windows\\system32\\x.dll"},
+        {L"\\\\server\\share\\windows\\system32\\x.dll", L"\\\\server\\share\\windows\\system32\\x.dll"},
+        // Relative, unexpanded or empty: as given.
+        {L"system32\\x.dll", L"system32\\x.dll"},
+        {L"C:system32\\x.dll", L"C:system32\\x.dll"},
+        {L"%SystemRoot%\\system32\\x.dll", L"%SystemRoot%\\system32\\x.dll"},
+        {L"", L""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(PathFor32BitPrograms(c.path), c.loaded) << c.path;
+    EXPECT_EQ(PathFor32BitPrograms(nullptr), L"");
+    EXPECT_EQ(ProviderFileLoaded(L"C:\\windows\\system32\\x.dll", RegistryView::Bits64), L"C:\\windows\\system32\\x.dll");
+    EXPECT_EQ(ProviderFileLoaded(L"C:\\windows\\system32\\x.dll", RegistryView::Bits32), L"C:\\windows\\syswow64\\x.dll");
 }
 
 TEST(VersionStrings, BothTextsOfTheFirstTranslationOrNothing) {
@@ -319,6 +430,7 @@ TEST_F(LspPage, RefreshListsTheCatalogueAgain) {
                                                                L"Upper [UDP/IP]", L"Plain [RAW/IP]", L"New"}));
     EXPECT_EQ(page.RowCounter(), 5);
     test::DeleteTree(HKEY_LOCAL_MACHINE, kCatalog);
+    test::DeleteTree(HKEY_LOCAL_MACHINE, kCatalog64);
     list.Command(ID_LSP_REFRESH);
     EXPECT_EQ(list.Count(), 0);
     EXPECT_EQ(page.RowCounter(), 0);
@@ -369,8 +481,10 @@ TEST_F(LspPage, CancelledBackUpStartsAndShowsNothing) {
     EXPECT_TRUE(prompts.Messages().empty());
 }
 
-// The real regedit of the prefix, waited for: the file is there when the command returns.
-TEST_F(LspPage, BackUpUnderWineWritesTheCatalogueToTheChosenFile) {
+// The real regedit of the prefix, waited for: the file is there when the command returns. The
+// Parameters tree holds both catalogues.
+TEST_F(LspPage, BackUpUnderWineWritesBothCataloguesToTheChosenFile) {
+    WriteEntry(L"000000000009", Item{"C:\\x32.dll", kTcpipId, L"32"}, kCatalog);
     test::ProcessRecorder recorder(true);
     const std::wstring target = test::TempPath(L"LSP备份.reg");
     ::DeleteFileW(target.c_str());
@@ -382,9 +496,11 @@ TEST_F(LspPage, BackUpUnderWineWritesTheCatalogueToTheChosenFile) {
     ASSERT_GE(bytes->size(), 2u);
     EXPECT_EQ(bytes->substr(0, 2), "\xFF\xFE");
     const std::wstring text(reinterpret_cast<const wchar_t*>(bytes->data() + 2), (bytes->size() - 2) / 2);
-    EXPECT_NE(text.find(L"[" + kParameters + L"\\Protocol_Catalog9\\Catalog_Entries\\000000000002]\r\n"
-                        L"\"PackedCatalogItem\"=hex:"),
-              std::wstring::npos);
+    for (const std::wstring entry : {L"Catalog_Entries64\\000000000002", L"Catalog_Entries\\000000000009"}) {
+        EXPECT_NE(text.find(L"[" + kParameters + L"\\Protocol_Catalog9\\" + entry + L"]\r\n\"PackedCatalogItem\"=hex:"),
+                  std::wstring::npos)
+            << entry;
+    }
 }
 
 TEST_F(LspPage, RepairAsksFirstAndOnNoRunsNothing) {
@@ -400,9 +516,11 @@ TEST_F(LspPage, RepairAsksFirstAndOnNoRunsNothing) {
     EXPECT_EQ(prompts.requests[0].owner, page.m_hWnd);
 }
 
+// "netsh winsock reset" resets both catalogues: one start, whatever each holds.
 TEST_F(LspPage, RepairRunsNetshHiddenWaitsAndLeavesTheList) {
     SleeperStarter starter(300);
     WriteEntry(L"000000000005", Item{"C:\\new.dll", kTcpipId, L"New"});
+    WriteEntry(L"000000000001", Item{"C:\\new32.dll", kTcpipId, L"New 32"}, kCatalog);
     prompts.messageBoxAnswers = {IDYES};
     list.Command(ID_LSP_REPAIR);
     ASSERT_EQ(starter.starts.size(), 1u);
@@ -412,6 +530,7 @@ TEST_F(LspPage, RepairRunsNetshHiddenWaitsAndLeavesTheList) {
     EXPECT_TRUE(starter.LastEnded());
     EXPECT_EQ(prompts.Messages().back(), L"提示|修复完成，请重启电脑");
     EXPECT_EQ(list.Count(), 4);  // not refreshed
+    EXPECT_EQ(starter.starts.size(), 1u);
 }
 
 TEST_F(LspPage, RepairSaysSoWhenNetshCannotStart) {
@@ -454,6 +573,40 @@ TEST_F(LspPage, VerifyReportsTheSignatureOfTheClickedRowsFile) {
     }
 }
 
+// A row of the 32-bit catalogue carries the mark after its protocol name; its file is the one in
+// the 32-bit system folder for locate and verify, and stays so after a sort.
+TEST_F(LspPage, RowsOfThe32BitCatalogueAreMarkedAndUseThe32BitSystemFolder) {
+    ProviderIn32BitSystemFolder provider;
+    ASSERT_TRUE(provider.Copied());
+    const std::string star = "%SystemRoot%\\system32\\wow64lsp.dll";
+    WriteEntry(L"000000000005", Item{star, kShortId, L"Star [TCP/IP]"});
+    WriteEntry(L"000000000001", Item{"%SystemRoot%\\system32\\mswsock.dll", kTcpipId, L"MSAFD Tcpip [TCP/IP]"}, kCatalog);
+    WriteEntry(L"000000000002", Item{star, kShortId, L"Star [TCP/IP]"}, kCatalog);
+    list.Command(ID_LSP_REFRESH);
+    const std::wstring shown = L"C:\\windows\\system32\\wow64lsp.dll";
+    const auto snapshot = list.Snapshot();
+    ASSERT_EQ(snapshot.size(), 7u);
+    EXPECT_EQ(snapshot[4], (Row{L"Star [TCP/IP]", shown, L"--", L"--", kShortText}));
+    EXPECT_EQ(snapshot[5], (Row{L"MSAFD Tcpip [TCP/IP] (32位)", kMswsock, L"--", L"--", kTcpipText}));
+    EXPECT_EQ(snapshot[6], (Row{L"Star [TCP/IP] (32位)", shown, L"星桥网络科技有限公司", L"星桥网络分层服务", kShortText}));
+    EXPECT_EQ(list.RowColour(0), RGB(0, 0, 0));
+    EXPECT_EQ(list.RowColour(5), RGB(0, 0, 255));
+
+    test::ProcessRecorder recorder;
+    list.ClickColumn(0);  // the rows move; their catalogue goes with them
+    for (const wchar_t* protocol : {L"Star [TCP/IP] (32位)", L"Star [TCP/IP]"}) {
+        const int row = list.RowOf(protocol);
+        ASSERT_GE(row, 0);
+        list.Select(row);
+        OnRow(row, ID_LSP_LOCATE);
+        OnRow(row, ID_LSP_VERIFY);
+    }
+    ASSERT_EQ(recorder.starts.size(), 2u);
+    EXPECT_EQ(recorder.starts[0].commandLine, L"C:\\windows\\Explorer /select,C:\\windows\\syswow64\\wow64lsp.dll");
+    EXPECT_EQ(recorder.starts[1].commandLine, L"C:\\windows\\Explorer /select," + shown);
+    EXPECT_EQ(prompts.Messages(), (std::vector<std::wstring>{L"提示|此文件签名正确", L"提示|此文件无签名或签名无效"}));
+}
+
 TEST_F(LspPage, RowCommandsActOnRowMinusOneWhenTheClickHitNoRow) {
     test::ProcessRecorder recorder;
     list.Select(1);
@@ -487,25 +640,32 @@ TEST_F(LspPage, EnterAndEscapeChangeNothing) {
     }
 }
 
-TEST(LspDemoSeed, PutsAForeignProviderBeforeTheStandardEntries) {
+TEST(LspDemoSeed, PutsAForeignProviderBeforeTheStandardEntriesOfEachCatalogue) {
     ClearCatalog();
     const std::wstring seed = test::UnixPathToWindows(test::Env(L"LARKSPUR_SOURCE_DIR")) + L"\\scripts\\seed\\70-lsp.reg";
     ASSERT_EQ(test::RunProgram(L"C:\\windows\\regedit.exe /s \"" + seed + L"\""), 0);
     std::vector<Row> rows;
+    std::vector<RegistryView> views;
     EXPECT_EQ(EnumerateCatalogEntries([&](const wchar_t* protocol, const wchar_t* path, const wchar_t* vendor,
-                                          const wchar_t* description, const wchar_t* id) {
+                                          const wchar_t* description, const wchar_t* id, RegistryView view) {
                   rows.push_back({protocol, path, vendor, description, id});
+                  views.push_back(view);
               }),
               0u);
     ClearCatalog();
-    ASSERT_EQ(rows.size(), 7u);
-    // The seed's script puts the DLL in place; here it is missing.
+    ASSERT_EQ(rows.size(), 14u);
+    // The seed's script puts the DLLs in place; here they are missing.
     EXPECT_EQ(rows[0], (Row{L"Speedlane Layered [TCP/IP]", L"C:\\windows\\system32\\speedlsp.dll", L"--", L"--",
                             L"{A5C3E21-7B04-4F1D-E2-3D6C8B1F0E77}"}));
-    for (size_t i = 1; i < rows.size(); ++i) {
+    EXPECT_EQ(rows[7], (Row{L"Starbridge Layered [TCP/IP]", L"C:\\windows\\system32\\starlsp.dll", L"--", L"--",
+                            L"{3B9D27C4-5E10-4A6B-9C31-7F02D846A519}"}));
+    for (size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(views[i], i < 7 ? RegistryView::Bits64 : RegistryView::Bits32) << i;
+        if (i == 0 || i == 7) continue;
         EXPECT_EQ(rows[i][1], kMswsock) << i;
-        EXPECT_EQ(rows[i][2], L"Microsoft Corporation") << i;
+        EXPECT_EQ(rows[i][4], rows[i < 7 ? i + 7 : i - 7][4]) << i;  // the same providers in both
     }
+    EXPECT_EQ(rows[1][2], L"Microsoft Corporation");
     EXPECT_EQ(rows[1][0], L"MSAFD Tcpip [TCP/IP]");
     EXPECT_EQ(rows[1][4], kTcpipText);
     EXPECT_EQ(rows[6][0], L"MSAFD Tcpip [RAW/IPv6]");
