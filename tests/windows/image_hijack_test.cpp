@@ -243,6 +243,30 @@ TEST_F(ImageHijacks, DeleteRemovesALinkWithoutTouchingWhatItPointsTo) {
     }
 }
 
+// In the view of 32-bit programs the same path names the key below Wow6432Node: that tree goes,
+// the 64-bit one of the same path stays, and a link inside is deleted as a link there too.
+TEST_F(ImageHijacks, DeleteInThe32BitViewRemovesOnlyThatViewsTree) {
+    const std::wstring tree = kScratch + L"\\Tree";
+    const std::wstring below32 = L"Software\\Wow6432Node\\LarkspurTests";
+    test::ScopedKeys scratch32{HKEY_LOCAL_MACHINE, {below32}};
+    const std::wstring target = kScratch + L"\\Target";
+    ASSERT_EQ(test::SetString(HKEY_LOCAL_MACHINE, target + L"\\child", L"v", L"keep"), ERROR_SUCCESS);
+    ASSERT_EQ(test::SetString(HKEY_LOCAL_MACHINE, tree + L"\\a", L"v", L"64"), ERROR_SUCCESS);
+    ASSERT_EQ(test::SetString(HKEY_LOCAL_MACHINE, tree + L"\\a\\b", L"v", L"32", REG_SZ, KEY_WOW64_32KEY), ERROR_SUCCESS);
+    ASSERT_TRUE(test::KeyExists(HKEY_LOCAL_MACHINE, below32 + L"\\Tree\\a\\b"));
+    ASSERT_EQ(MakeLink(below32 + L"\\Tree\\link", target), ERROR_SUCCESS);
+
+    EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, tree.c_str(), lark::RegistryView::Bits32), 0);
+    EXPECT_FALSE(LinkExists(below32 + L"\\Tree"));
+    EXPECT_TRUE(test::KeyExists(HKEY_LOCAL_MACHINE, tree + L"\\a"));
+    EXPECT_TRUE(test::KeyExists(HKEY_LOCAL_MACHINE, target + L"\\child"));
+    EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, tree.c_str(), lark::RegistryView::Bits32), 0);  // already gone
+    EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, L"", lark::RegistryView::Bits32), ERROR_INVALID_PARAMETER);
+
+    EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, tree.c_str(), lark::RegistryView::Bits64), 0);
+    EXPECT_FALSE(test::KeyExists(HKEY_LOCAL_MACHINE, tree));
+}
+
 TEST_F(ImageHijacks, DemoSeedHijacksASecurityTool) {
     const std::wstring seed = test::UnixPathToWindows(test::Env(L"LARKSPUR_SOURCE_DIR")) +
                               L"\\scripts\\seed\\35-hijack.reg";
