@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr int kTab = 1000, kCheckList = 1001, kRepair = 1002, kAbout = 1003, kDetect = 1004;
+constexpr int kTab = 1000, kCheckList = 1001, kRepair = 1002, kAbout = 1003, kDetect = 1004, kPageList = 1005;
 const wchar_t* kTabNames[] = {L"fastcheck", L"associations", L"hijacks", L"addons",
                               L"hosts",     L"lsp",          L"firewall", L"other"};
 
@@ -37,6 +37,13 @@ void PrintFastCheck(HANDLE process, HWND list, const wchar_t* heading) {
         if (!outcome.empty()) line += L"  ->  " + outcome;
         Say(line);
     }
+}
+
+// Column 0 and one other column of every row of a list page.
+void PrintRows(HANDLE process, HWND list, const wchar_t* heading, int column) {
+    remote::RemoteList rows(process, list);
+    Say(heading);
+    for (int r = 0; r < rows.Rows(); ++r) Say(L"  " + rows.Cell(r, 0) + L"  |  " + rows.Cell(r, column));
 }
 
 }  // namespace
@@ -136,6 +143,20 @@ int wmain(int argc, wchar_t** argv) {
         ::PostMessageW(about, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         ::Sleep(pause);
     }
+
+    // The add-ons of both registry views: the kind column widened, as a user drags its divider,
+    // so that the mark of the 32-bit ones shows; then the rows of both pages that list views.
+    ::SendMessageW(tab, TCM_SETCURFOCUS, 3, 0);
+    ::Sleep(pause);
+    HWND addOns = remote::FindDescendantById(remote::VisiblePage(tab), kPageList, WC_LISTVIEWW);
+    ::SendMessageW(addOns, LVM_SETCOLUMNWIDTH, 2, MAKELPARAM(LVSCW_AUTOSIZE, 0));
+    ::Sleep(pause);
+    remote::SaveWindowBitmap(main, out + L"17-addons-kind-widened.bmp");
+    PrintRows(info.hProcess, addOns, L"add-ons (name, kind):", 2);
+    ::SendMessageW(tab, TCM_SETCURFOCUS, 5, 0);
+    ::Sleep(pause);
+    PrintRows(info.hProcess, remote::FindDescendantById(remote::VisiblePage(tab), kPageList, WC_LISTVIEWW),
+              L"LSP catalogues (protocol, vendor):", 2);
 
     ::PostMessageW(main, WM_CLOSE, 0, 0);
     const bool ended = ::WaitForSingleObject(info.hProcess, 15000) == WAIT_OBJECT_0;

@@ -729,19 +729,19 @@ TEST_F(AddOnPage, RowsOfThe32BitViewAreMarkedAndActedOnInTheirView) {
     EXPECT_EQ(Text(0, 1), L"已禁用");
     EXPECT_EQ(Text(1, 1), L"已禁用");
 
-    // Deleting the 64-bit helper object leaves the 32-bit one, and the reverse for the control.
+    // Deleting the 32-bit helper object leaves the 64-bit one, and the reverse for the control.
     prompts.messageBoxAnswers = {IDYES, IDYES};
-    ClickRow(0, 0);
+    ClickRow(1, 1);
     list.Command(ID_ADDON_DELETE);
-    EXPECT_FALSE(test::KeyExists(HKEY_LOCAL_MACHINE, kHelpers + Guid(1)));
-    EXPECT_TRUE(test::KeyExists(HKEY_LOCAL_MACHINE, kHelpersBelowWow6432Node + Guid(1)));
-    const int control32 = list.RowOf(L"Player Control 32");
-    ClickRow(control32, control32);
+    EXPECT_FALSE(test::KeyExists(HKEY_LOCAL_MACHINE, kHelpersBelowWow6432Node + Guid(1)));
+    EXPECT_TRUE(test::KeyExists(HKEY_LOCAL_MACHINE, kHelpers + Guid(1)));
+    EXPECT_TRUE(test::KeyExists(HKEY_CLASSES_ROOT, ClsidKey(Guid(1)), k32));  // the registration stays
+    const int control64 = list.RowOf(L"Player Control");
+    ClickRow(control64, control64);
     list.Command(ID_ADDON_DELETE);
-    EXPECT_FALSE(test::KeyExists(HKEY_LOCAL_MACHINE, kPreApproved + Guid(2), k32));
-    EXPECT_TRUE(test::KeyExists(HKEY_LOCAL_MACHINE, kPreApproved + Guid(2)));
-    EXPECT_TRUE(test::KeyExists(HKEY_CLASSES_ROOT, ClsidKey(Guid(2)), k32));  // the registration stays
-    EXPECT_EQ(list.ColumnTexts(0), (std::vector<std::wstring>{L"Search Helper 32", L"Coupon Helper", L"Player Control",
+    EXPECT_FALSE(test::KeyExists(HKEY_LOCAL_MACHINE, kPreApproved + Guid(2)));
+    EXPECT_TRUE(test::KeyExists(HKEY_LOCAL_MACHINE, kPreApproved + Guid(2), k32));
+    EXPECT_EQ(list.ColumnTexts(0), (std::vector<std::wstring>{L"Search Helper", L"Coupon Helper", L"Player Control 32",
                                                               L"网页翻译工具栏"}));
 }
 
