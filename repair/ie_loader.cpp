@@ -53,9 +53,9 @@ std::optional<std::wstring> ReadText(HKEY root, const std::optional<std::wstring
 enum class OnEnumerationError { EndSource, SkipSubkey };
 
 // Hands the name of every subkey of the source below HKEY_LOCAL_MACHINE, in the view, to the
-// visitor, in enumeration order. 0, or the error of the open, the count or (ending the source) an enumeration.
-// A name with a NUL inside is passed over: it cannot be addressed by its path, and the text before
-// the NUL would name another add-on's keys.
+// visitor, in enumeration order. 0, or the error of the open, the count or (ending the source) an
+// enumeration. A name with a NUL inside is passed over: it cannot be addressed by its path, and the
+// text before the NUL would name another add-on's keys.
 DWORD ForEachSubkey(const wchar_t* sourceKey, lark::RegistryView view, OnEnumerationError onError,
                     const std::function<void(const wchar_t* name)>& visit) {
     lark::ListedKey source;
