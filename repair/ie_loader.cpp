@@ -49,33 +49,6 @@ std::optional<std::wstring> ReadText(HKEY root, const std::optional<std::wstring
     return ReadText(key.get(), valueName);
 }
 
-// What a subkey that cannot be enumerated does to the rest of its source.
-enum class OnEnumerationError { EndSource, SkipSubkey };
-
-// Hands the name of every subkey of the source below HKEY_LOCAL_MACHINE, in the view, to the
-// visitor, in enumeration order. 0, or the error of the open, the count or (ending the source) an
-// enumeration. A name with a NUL inside is passed over: it cannot be addressed by its path, and the
-// text before the NUL would name another add-on's keys.
-DWORD ForEachSubkey(const wchar_t* sourceKey, lark::RegistryView view, OnEnumerationError onError,
-                    const std::function<void(const wchar_t* name)>& visit) {
-    lark::ListedKey source;
-    if (const LONG error =
-            lark::OpenForListing(HKEY_LOCAL_MACHINE, sourceKey, KEY_READ | lark::ViewAccess(view), source)) {
-        return static_cast<DWORD>(error);
-    }
-    for (DWORD index = 0; index < source.subkeys; ++index) {
-        wchar_t name[kNameSize] = {};
-        DWORD length = kNameSize;
-        const LONG error = ::RegEnumKeyExW(source.key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
-        if (error != ERROR_SUCCESS) {
-            if (onError == OnEnumerationError::EndSource) return static_cast<DWORD>(error);
-            continue;
-        }
-        if (std::wcslen(name) == length) visit(name);
-    }
-    return 0;
-}
-
 // "Exec" with its environment references expanded into 260 characters; empty when it cannot be
 // read or does not fit expanded.
 std::wstring ExpandedFile(HKEY extension) {
@@ -119,6 +92,25 @@ const wchar_t* SourceKeyOf(int kind) {
 
 }  // namespace
 
+DWORD ForEachSubkey(HKEY root, const wchar_t* sourceKey, lark::RegistryView view, OnEnumerationError onError,
+                    const std::function<void(const wchar_t* name)>& visit) {
+    lark::ListedKey source;
+    if (const LONG error = lark::OpenForListing(root, sourceKey, KEY_READ | lark::ViewAccess(view), source)) {
+        return static_cast<DWORD>(error);
+    }
+    for (DWORD index = 0; index < source.subkeys; ++index) {
+        wchar_t name[kNameSize] = {};
+        DWORD length = kNameSize;
+        const LONG error = ::RegEnumKeyExW(source.key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (error != ERROR_SUCCESS) {
+            if (onError == OnEnumerationError::EndSource) return static_cast<DWORD>(error);
+            continue;
+        }
+        if (std::wcslen(name) == length) visit(name);
+    }
+    return 0;
+}
+
 const wchar_t* AddOnKindText(int kind, lark::RegistryView view) {
     for (std::size_t i = 0; i < std::size(kKinds); ++i) {
         if (kKinds[i].kind != kind) continue;
@@ -141,7 +133,7 @@ int AddOnKindCode(const wchar_t* text, lark::RegistryView* view) {
 
 DWORD EnumerateClsidAddOns(const wchar_t* sourceKey, int kind, lark::RegistryView view, const AddOnSink& sink) {
     if (!sink) return kNoSink;
-    return ForEachSubkey(sourceKey, view, OnEnumerationError::EndSource, [&](const wchar_t* name) {
+    return ForEachSubkey(HKEY_LOCAL_MACHINE, sourceKey, view, OnEnumerationError::EndSource, [&](const wchar_t* name) {
         // Without a readable CLSID name in the add-on's own view the add-on is not listed.
         const auto display = ReadText(HKEY_CLASSES_ROOT, KeyPath(kClsidPrefix, name), view, nullptr);
         if (!display) return;
@@ -153,7 +145,7 @@ DWORD EnumerateClsidAddOns(const wchar_t* sourceKey, int kind, lark::RegistryVie
 
 DWORD EnumerateBrowserExtensions(lark::RegistryView view, const AddOnSink& sink) {
     if (!sink) return kNoSink;
-    return ForEachSubkey(kExtensionsKey, view, OnEnumerationError::SkipSubkey, [&](const wchar_t* name) {
+    return ForEachSubkey(HKEY_LOCAL_MACHINE, kExtensionsKey, view, OnEnumerationError::SkipSubkey, [&](const wchar_t* name) {
         const auto path = KeyPath(kExtensionsKey, name);
         lark::UniqueRegKey extension;
         if (!path || ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path->c_str(), 0, KEY_READ | lark::ViewAccess(view),

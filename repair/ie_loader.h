@@ -46,6 +46,16 @@ using AddOnSink = std::function<void(const wchar_t* name, const wchar_t* file, i
 // Such an add-on's CLSID registration or settings key counts as missing, and setting or deleting
 // it fails with ERROR_INSUFFICIENT_BUFFER.
 
+// What a subkey that cannot be enumerated does to the rest of its source.
+enum class OnEnumerationError { EndSource, SkipSubkey };
+
+// Hands the name of every subkey of root\sourceKey, in the view, to the visitor, in enumeration
+// order (names of up to 259 characters). 0, or the error of the open, the count or (ending the
+// source) an enumeration. A name with a NUL inside is passed over: it cannot be addressed by its
+// path, and the text before the NUL would name another add-on's keys.
+DWORD ForEachSubkey(HKEY root, const wchar_t* sourceKey, lark::RegistryView view, OnEnumerationError onError,
+                    const std::function<void(const wchar_t* name)>& visit);
+
 // The helper objects or the pre-approved controls of one source (kHelperObjectsKey or
 // kPreApprovedKey) in one view, in enumeration order: every subkey whose HKEY_CLASSES_ROOT
 // "CLSID\<name>" key of the same view has a readable default value, which is the display name;
