@@ -194,32 +194,24 @@ std::vector<std::wstring> Subfolders(const std::wstring& folder, int limit) {
     return names;
 }
 
-// A file that the user's processes write: read whole when it is a plain file (no link, no device)
-// of at most kMaxDataBytes.
+// A file that the user's processes write, read whole when it holds at most kMaxDataBytes. A link is
+// opened as itself (it has no data to read), and a folder does not open as a file; its size is found
+// by reading, which costs less than asking for it.
 std::optional<std::string> ReadProfileFile(const std::wstring& path) {
     lark::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file) return std::nullopt;
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!::GetFileInformationByHandle(file.get(), &info) || ::GetFileType(file.get()) != FILE_TYPE_DISK) {
-        return std::nullopt;
-    }
-    if (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) {
-        return std::nullopt;
-    }
-    if (info.nFileSizeHigh != 0 || info.nFileSizeLow > kMaxDataBytes) return std::nullopt;
-    std::string bytes(info.nFileSizeLow, '\0');
-    DWORD total = 0;
-    while (total < bytes.size()) {
+    constexpr DWORD kChunk = 64 * 1024;
+    std::string bytes;
+    for (;;) {
+        const std::size_t total = bytes.size();
+        bytes.resize(total + kChunk);
         DWORD read = 0;
-        if (!::ReadFile(file.get(), bytes.data() + total, static_cast<DWORD>(bytes.size()) - total, &read, nullptr)) {
-            return std::nullopt;
-        }
-        if (read == 0) break;
-        total += read;
+        if (!::ReadFile(file.get(), bytes.data() + total, kChunk, &read, nullptr)) return std::nullopt;
+        bytes.resize(total + read);
+        if (bytes.size() > kMaxDataBytes) return std::nullopt;
+        if (read == 0) return bytes;
     }
-    bytes.resize(total);
-    return bytes;
 }
 
 // The name one installed copy (a version folder) gives; empty when it gives none.
