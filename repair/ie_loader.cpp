@@ -109,6 +109,8 @@ const wchar_t* AddOnKindText(int kind) {
     return L"";
 }
 
+const wchar_t* AddOnStateText(int enabled) { return enabled ? L"已启用" : L"已禁用"; }
+
 int AddOnKindCode(const wchar_t* text) {
     for (const auto& entry : kKinds) {
         if (text && ::StrCmpIW(text, entry.text) == 0) return entry.kind;

@@ -17,6 +17,9 @@ inline constexpr int kAddOnHelperObject = 2;
 // The text a row shows in its kind column: "浏览器辅助对象", "ActiveX插件", "浏览器扩展"; empty for
 // an unknown code.
 const wchar_t* AddOnKindText(int kind);
+// The text a row shows in its state column: "已启用" for an enabled add-on (non-zero), "已禁用"
+// otherwise.
+const wchar_t* AddOnStateText(int enabled);
 // The kind code of a kind text, compared ignoring case in the order ActiveX, extension, helper
 // object; -1 for any other text.
 int AddOnKindCode(const wchar_t* text);
