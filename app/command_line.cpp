@@ -8,6 +8,7 @@
 
 #include "framework/handles.h"
 #include "report/report_file.h"
+#include "report/report_format.h"
 #include "repair/trust_library.h"
 
 namespace {
@@ -86,7 +87,7 @@ int RunReport(const std::wstring& path) {
     UnloadTrustLibrary();
     if (error != 0) {
         WriteErrorLine(L"cannot write the report to " + path + L": " + ErrorText(error) + L" (error " +
-                       std::to_wstring(error) + L")");
+                       report::DecimalText(error) + L")");
         return kReportNotWritten;
     }
     return found ? kReportSomethingFound : kReportNothingFound;

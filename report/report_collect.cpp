@@ -1,6 +1,5 @@
 #include "report/report_collect.h"
 
-#include <cwchar>
 #include <iterator>
 #include <map>
 #include <string>
@@ -17,6 +16,7 @@
 #include "repair/image_hijack.h"
 #include "repair/lsp_repair.h"
 #include "repair/trust_library.h"
+#include "report/report_format.h"
 #include "resource.h"
 #include "version.h"
 
@@ -45,11 +45,9 @@ std::wstring LocalTimeText() {
     };
     const long long minutes = (ticks(localFile) - ticks(utcFile)) / (10'000'000LL * 60);
     const long long offset = minutes < 0 ? -minutes : minutes;
-    wchar_t text[64] = {};
-    std::swprintf(text, std::size(text), L"%04u-%02u-%02uT%02u:%02u:%02u%lc%02lld:%02lld", local.wYear, local.wMonth,
-                  local.wDay, local.wHour, local.wMinute, local.wSecond, minutes < 0 ? L'-' : L'+', offset / 60,
-                  offset % 60);
-    return text;
+    return DecimalText(local.wYear, 4) + L'-' + DecimalText(local.wMonth, 2) + L'-' + DecimalText(local.wDay, 2) + L'T' +
+           DecimalText(local.wHour, 2) + L':' + DecimalText(local.wMinute, 2) + L':' + DecimalText(local.wSecond, 2) +
+           (minutes < 0 ? L'-' : L'+') + DecimalText(offset / 60, 2) + L':' + DecimalText(offset % 60, 2);
 }
 
 std::wstring ReadCurrentVersionText(const wchar_t* name) {
@@ -70,13 +68,13 @@ std::wstring WindowsVersionText() {
     if (RtlGetVersion(&version) != 0) return {};
     std::wstring text = ReadCurrentVersionText(L"ProductName");
     if (!text.empty()) text += L' ';
-    text += std::to_wstring(version.dwMajorVersion) + L'.' + std::to_wstring(version.dwMinorVersion) + L'.' +
-            std::to_wstring(version.dwBuildNumber);
+    text += DecimalText(version.dwMajorVersion) + L'.' + DecimalText(version.dwMinorVersion) + L'.' +
+            DecimalText(version.dwBuildNumber);
     DWORD revision = 0;
     DWORD size = sizeof(revision);
     if (::RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", L"UBR",
                        RRF_RT_REG_DWORD, nullptr, &revision, &size) == ERROR_SUCCESS) {
-        text += L'.' + std::to_wstring(revision);
+        text += L'.' + DecimalText(revision);
     }
     version.szCSDVersion[std::size(version.szCSDVersion) - 1] = L'\0';
     if (version.szCSDVersion[0] != L'\0') text += std::wstring(L" ") + version.szCSDVersion;
@@ -203,6 +201,36 @@ Section Hosts() {
     return section;
 }
 
+// The trust library reads its policy flags from the user's key below, and creates what is missing
+// of it as it does (a fresh profile may lack it). While this lives, the signature checks run; then
+// the part of the key that was not there before is taken away again, so that the report leaves the
+// registry as it found it.
+class TrustPolicyUnchanged {
+public:
+    TrustPolicyUnchanged() {
+        static constexpr const wchar_t* kLevels[] = {
+            L"Software\\Microsoft\\Windows\\CurrentVersion\\WinTrust",
+            L"Software\\Microsoft\\Windows\\CurrentVersion\\WinTrust\\Trust Providers",
+            L"Software\\Microsoft\\Windows\\CurrentVersion\\WinTrust\\Trust Providers\\Software Publishing",
+        };
+        for (const wchar_t* level : kLevels) {
+            lark::UniqueRegKey key;
+            if (::RegOpenKeyExW(HKEY_CURRENT_USER, level, 0, KEY_READ, key.put()) == ERROR_FILE_NOT_FOUND) {
+                missing_ = level;
+                return;
+            }
+        }
+    }
+    ~TrustPolicyUnchanged() {
+        if (missing_) DeleteRegistryTree(HKEY_CURRENT_USER, missing_);
+    }
+    TrustPolicyUnchanged(const TrustPolicyUnchanged&) = delete;
+    TrustPolicyUnchanged& operator=(const TrustPolicyUnchanged&) = delete;
+
+private:
+    const wchar_t* missing_ = nullptr;  // the first level that was not there
+};
+
 Section Winsock() {
     Section section{"winsock", L"LSP修复", {},
                     {{"protocol", L"协  议"}, {"path", L"映像路径"}, {"vendor", L"文件厂商"},
@@ -211,6 +239,7 @@ Section Winsock() {
                     {}};
     // Most entries of a catalogue share a few providers: each file is verified once.
     std::map<std::wstring, SignatureVerdict> verdicts;
+    const TrustPolicyUnchanged unchanged;
     EnumerateCatalogEntries([&](const wchar_t* protocol, const wchar_t* path, const wchar_t* vendor,
                                 const wchar_t* description, const wchar_t* providerId) {
         auto verdict = verdicts.find(path);

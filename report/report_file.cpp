@@ -66,10 +66,8 @@ DWORD WriteReportFile(const wchar_t* path, std::string_view bytes) {
     lark::UniqueFile file;
     DWORD error = ERROR_FILE_EXISTS;
     for (int attempt = 0; attempt < kTemporaryNameTries && !file; ++attempt) {
-        wchar_t name[64] = {};
-        std::swprintf(name, std::size(name), L"~larkspur-%08lx-%08llx.tmp", ::GetCurrentProcessId(),
-                      static_cast<unsigned long long>(::GetTickCount64()) * 31 + attempt);
-        temporary = folder + name;
+        temporary = folder + L"~larkspur-" + DecimalText(::GetCurrentProcessId()) + L"-" +
+                    DecimalText(static_cast<long long>(::GetTickCount64() % 1000000007ULL) * 31 + attempt) + L".tmp";
         file.reset(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                                  nullptr));
         if (!file) {

@@ -1,6 +1,5 @@
 #include "report/report_format.h"
 
-#include <cstdio>
 #include <type_traits>
 
 namespace report {
@@ -56,7 +55,7 @@ void AppendLine(std::string& out, std::wstring_view text) {
 
 std::wstring TextOf(const Fact& fact) {
     if (const bool* flag = std::get_if<bool>(&fact.value)) return *flag ? L"是" : L"否";
-    if (const long long* number = std::get_if<long long>(&fact.value)) return std::to_wstring(*number);
+    if (const long long* number = std::get_if<long long>(&fact.value)) return DecimalText(*number);
     return std::get<std::wstring>(fact.value);
 }
 
@@ -83,7 +82,7 @@ void AppendJsonValue(std::string& out, const Fact& fact) {
     if (const bool* flag = std::get_if<bool>(&fact.value)) {
         out += *flag ? "true" : "false";
     } else if (const long long* number = std::get_if<long long>(&fact.value)) {
-        out += std::to_string(*number);
+        AppendUtf8(out, DecimalText(*number));
     } else {
         AppendJsonString(out, std::get<std::wstring>(fact.value));
     }
@@ -119,14 +118,27 @@ void AppendJsonString(std::string& out, std::wstring_view text) {
         }
         // Controls, and the two separators that end a line in JavaScript, as escapes.
         if (c < 0x20 || c == 0x2028 || c == 0x2029) {
-            char escape[8];
-            std::snprintf(escape, sizeof(escape), "\\u%04X", static_cast<unsigned>(c));
-            out += escape;
+            static constexpr char kHex[] = "0123456789ABCDEF";
+            out += "\\u";
+            for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(c >> shift) & 0xF];
             return;
         }
         AppendCodePoint(out, c);
     });
     out += '"';
+}
+
+std::wstring DecimalText(long long number, int width) {
+    // Built from the last digit, as unsigned, so that the smallest number has its digits too.
+    unsigned long long magnitude = number < 0 ? 0ULL - static_cast<unsigned long long>(number)
+                                              : static_cast<unsigned long long>(number);
+    std::wstring digits;
+    do {
+        digits.insert(digits.begin(), static_cast<wchar_t>(L'0' + magnitude % 10));
+        magnitude /= 10;
+    } while (magnitude > 0);
+    if (static_cast<int>(digits.size()) < width) digits.insert(0, static_cast<size_t>(width) - digits.size(), L'0');
+    return number < 0 ? L"-" + digits : digits;
 }
 
 std::wstring OneLine(std::wstring_view text) {

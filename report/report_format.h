@@ -24,6 +24,10 @@ void AppendJsonString(std::string& out, std::wstring_view text);
 // A text as the text report shows it on one line (see above), in UTF-16.
 std::wstring OneLine(std::wstring_view text);
 
+// The number in decimal digits, at least `width` of them (zeros in front), with a minus sign first
+// when it is negative.
+std::wstring DecimalText(long long number, int width = 1);
+
 // Separates the fields of an entry in the text report.
 inline constexpr wchar_t kFieldSeparator[] = L" | ";
 

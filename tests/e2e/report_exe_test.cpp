@@ -1,7 +1,6 @@
 // Larkspur.exe /report from outside on a clean machine: exit code 0 and sections without findings;
 // wrong arguments and unwritable paths give exit code 2, one line on standard error and no file;
-// and no window, checked through Wine's trace of window creation (which does see the window of a
-// normal start).
+// and no window, checked by a global window hook (which does see the windows of a normal start).
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -40,6 +39,8 @@ protected:
     void SetUp() override {
         folder = test::TempPath(L"reports");
         ::CreateDirectoryW(folder.c_str(), nullptr);
+        for (const std::wstring& name : FolderNames(folder)) ::DeleteFileW((folder + L"\\" + name).c_str());
+        ASSERT_TRUE(windows.Installed());
     }
     // A machine on which the fast check finds nothing: every association as installed, Safe Mode
     // lists in place (the test prefix lacks both).
@@ -60,18 +61,20 @@ protected:
         EXPECT_EQ(line.substr(line.size() - 2), "\r\n") << line;
         EXPECT_EQ(line.find('\n'), line.size() - 1) << "one line: " << line;
         EXPECT_TRUE(FolderNames(folder).empty());
+        EXPECT_FALSE(windows.Created(run.processId));
     }
 
     test::ScopedKeys safeBoot{HKEY_LOCAL_MACHINE, {kSafeBoot}};
+    report_run::WindowWatch windows;
     std::wstring folder;
 };
 
 TEST_F(ReportExe, CleanMachineGivesZeroAndSectionsWithoutFindings) {
     MakeClean();
     const std::wstring json = folder + L"\\clean.JSON";  // the extension in any case
-    const report_run::Run run = report_run::RunLarkspur(L"/REPORT \"" + json + L"\"", L"+pid,+win");
+    const report_run::Run run = report_run::RunLarkspur(L"/REPORT \"" + json + L"\"");
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_FALSE(report_run::TraceShowsWindowCreated(run.standardError, run.processId));
+    EXPECT_FALSE(windows.Created(run.processId));
     std::string error;
     const auto report = strict_json::Parse(report_run::ReadBytes(json), &error);
     ASSERT_TRUE(report) << error;
@@ -113,7 +116,7 @@ TEST_F(ReportExe, WrongArgumentsGiveTwoAndSaySoOnStandardError) {
         {L"/report \"\"", "missing argument"},
         {L"/bogus", "unknown switch: /bogus"},
         {L"/bogus \"" + path + L"\"", "unknown switch: /bogus"},
-        {L"\"" + path + L"\"", "unexpected argument: " + std::string("C:")},
+        {L"\"" + path + L"\"", "unexpected argument: C:"},
         {L"/report \"" + path + L"\" extra", "unexpected argument: extra"},
     };
     for (const auto& c : cases) {
@@ -128,9 +131,9 @@ TEST_F(ReportExe, UnwritablePathsGiveTwoAndLeaveNothingBehind) {
     // A folder where the file should be: the temporary file beside it goes again.
     const std::wstring taken = folder + L"\\taken";
     ASSERT_TRUE(::CreateDirectoryW(taken.c_str(), nullptr));
-    const report_run::Run onFolder = report_run::RunLarkspur(L"/report \"" + taken + L"\"", L"+pid,+win");
+    const report_run::Run onFolder = report_run::RunLarkspur(L"/report \"" + taken + L"\"");
     EXPECT_EQ(onFolder.exitCode, 2);
-    EXPECT_FALSE(report_run::TraceShowsWindowCreated(onFolder.standardError, onFolder.processId));
+    EXPECT_FALSE(windows.Created(onFolder.processId));
     EXPECT_EQ(FolderNames(folder), std::vector<std::wstring>{L"taken"});
     EXPECT_TRUE(FolderNames(taken).empty());
     ::RemoveDirectoryW(taken.c_str());
@@ -152,15 +155,15 @@ TEST_F(ReportExe, UnwritablePathsGiveTwoAndLeaveNothingBehind) {
     ::DeleteFileW(held.c_str());
 }
 
-// The trace that shows no window for a report does show the windows of a normal start.
-TEST_F(ReportExe, TheWindowTraceSeesTheWindowsOfANormalStart) {
-    const report_run::Run run = report_run::RunLarkspur(L"", L"+pid,+win", [](const PROCESS_INFORMATION& info) {
+// The watch that sees no window of a report does see the windows of a normal start.
+TEST_F(ReportExe, TheWindowWatchSeesTheWindowsOfANormalStart) {
+    const report_run::Run run = report_run::RunLarkspur(L"", [](const PROCESS_INFORMATION& info) {
         HWND notice =
             remote::WaitForWindow(info.dwProcessId, [](HWND w) { return remote::HasChildWithText(w, L"说  明"); }, 30000);
         if (notice) ::PostMessageW(notice, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     });
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_TRUE(report_run::TraceShowsWindowCreated(run.standardError, run.processId));
+    EXPECT_TRUE(windows.Created(run.processId));
 }
 
 }  // namespace

@@ -4,11 +4,7 @@
 
 #include <windows.h>
 
-#include <cstdio>
-#include <cstring>
-#include <cwchar>
 #include <string>
-#include <string_view>
 #include <type_traits>
 #include <vector>
 
@@ -40,11 +36,10 @@ struct Run {
     std::string standardError;
 };
 
-// Larkspur.exe with these arguments, standard error into a file, WINEDEBUG set for it alone when
-// given. started, when given, is called with the running process (for a program that waits).
+// Larkspur.exe with these arguments, standard error into a file. started, when given, is called
+// with the running process (for a program that waits).
 template <class Started = void (*)(const PROCESS_INFORMATION&)>
-Run RunLarkspur(const std::wstring& arguments, const std::wstring& wineDebug = L"", Started started = nullptr,
-                DWORD timeoutMs = 120000) {
+Run RunLarkspur(const std::wstring& arguments, Started started = nullptr, DWORD timeoutMs = 120000) {
     Run run;
     static int serial = 0;
     const std::wstring errorPath = test::TempPath(L"stderr-" + std::to_wstring(++serial) + L".txt");
@@ -53,31 +48,14 @@ Run RunLarkspur(const std::wstring& arguments, const std::wstring& wineDebug = L
         lark::UniqueFile error(::CreateFileW(errorPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                              &inherit, CREATE_ALWAYS, 0, nullptr));
         if (!error) return run;
-        // The environment of this process, with WINEDEBUG replaced.
-        std::vector<wchar_t> environment;
-        if (wchar_t* block = ::GetEnvironmentStringsW()) {
-            for (const wchar_t* entry = block; *entry; entry += wcslen(entry) + 1) {
-                if (!wineDebug.empty() && _wcsnicmp(entry, L"WINEDEBUG=", 10) == 0) continue;
-                environment.insert(environment.end(), entry, entry + wcslen(entry) + 1);
-            }
-            ::FreeEnvironmentStringsW(block);
-        }
-        if (!wineDebug.empty()) {
-            const std::wstring entry = L"WINEDEBUG=" + wineDebug;
-            environment.insert(environment.end(), entry.c_str(), entry.c_str() + entry.size() + 1);
-        }
-        environment.push_back(L'\0');
-
         std::wstring commandLine = L"\"" + Program() + L"\" " + arguments;
         STARTUPINFOW startup{};
         startup.cb = sizeof(startup);
         startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = nullptr;
-        startup.hStdOutput = nullptr;
         startup.hStdError = error.get();
         PROCESS_INFORMATION info{};
-        if (!::CreateProcessW(Program().c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
-                              environment.data(), nullptr, &startup, &info)) {
+        if (!::CreateProcessW(Program().c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                              &startup, &info)) {
             return run;
         }
         lark::UniqueHandle process(info.hProcess), thread(info.hThread);
@@ -98,22 +76,41 @@ Run RunLarkspur(const std::wstring& arguments, const std::wstring& wineDebug = L
     return run;
 }
 
-// Whether a Wine trace of the "win" channel with process ids (WINEDEBUG=+pid,+win) shows the process
-// creating a window.
-inline bool TraceShowsWindowCreated(const std::string& trace, DWORD processId) {
-    char prefix[16];
-    std::snprintf(prefix, sizeof(prefix), "%04lx:", static_cast<unsigned long>(processId));
-    size_t start = 0;
-    while (start < trace.size()) {
-        size_t end = trace.find('\n', start);
-        if (end == std::string::npos) end = trace.size();
-        const std::string_view line(trace.data() + start, end - start);
-        if (line.substr(0, std::strlen(prefix)) == prefix && line.find("CreateWindowEx") != std::string_view::npos) {
-            return true;
+// A global CBT hook (tests/fixtures/report/window_watch.c) for as long as it lives: Windows loads
+// its DLL into every process that is about to create a window, and the DLL notes the process's id.
+// Processes started meanwhile inherit where the notes go.
+class WindowWatch {
+public:
+    WindowWatch() {
+        log_ = test::TempPath(L"windows-created.log");
+        ::DeleteFileW(log_.c_str());
+        ::SetEnvironmentVariableW(L"LARKSPUR_WINDOW_LOG", log_.c_str());
+        module_.reset(::LoadLibraryW(
+            (test::UnixPathToWindows(test::Env(L"LARKSPUR_TEST_BIN_DIR")) + L"\\report\\window_watch.dll").c_str()));
+        if (module_) {
+            const auto hook = reinterpret_cast<HOOKPROC>(::GetProcAddress(module_.get(), "WindowWatchHook"));
+            if (hook) hook_ = ::SetWindowsHookExW(WH_CBT, hook, module_.get(), 0);
         }
-        start = end + 1;
     }
-    return false;
-}
+    ~WindowWatch() {
+        if (hook_) ::UnhookWindowsHookEx(hook_);
+        ::SetEnvironmentVariableW(L"LARKSPUR_WINDOW_LOG", nullptr);
+    }
+    bool Installed() const { return hook_ != nullptr; }
+    // Whether the process created a window since the watch began.
+    bool Created(DWORD processId) const {
+        const std::string log = ReadBytes(log_);
+        const std::string line = std::to_string(processId) + "\r\n";
+        for (size_t at = log.find(line); at != std::string::npos; at = log.find(line, at + 1)) {
+            if (at == 0 || log[at - 1] == '\n') return true;
+        }
+        return false;
+    }
+
+private:
+    std::wstring log_;
+    lark::UniqueModule module_;
+    HHOOK hook_ = nullptr;
+};
 
 }  // namespace report_run

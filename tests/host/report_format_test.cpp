@@ -75,6 +75,15 @@ TEST(ReportFormat, OneLineShowsControlsAsPicturesAndKeepsTabs) {
     EXPECT_EQ(report::OneLine(std::wstring{wchar_t(0x85), wchar_t(0x2028), wchar_t(0x2029)}), L"\u2424\u2424\u2424");
 }
 
+TEST(ReportFormat, DecimalTextPadsAndSigns) {
+    EXPECT_EQ(report::DecimalText(0), L"0");
+    EXPECT_EQ(report::DecimalText(7, 2), L"07");
+    EXPECT_EQ(report::DecimalText(2024, 2), L"2024");
+    EXPECT_EQ(report::DecimalText(-5, 2), L"-05");
+    EXPECT_EQ(report::DecimalText(0xE00A), L"57354");
+    EXPECT_EQ(report::DecimalText(-9223372036854775807LL - 1), L"-9223372036854775808");
+}
+
 // Everything a hostile registry or HOSTS file can put into a text.
 std::vector<std::wstring> HostileTexts() {
     return {

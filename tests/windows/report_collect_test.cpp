@@ -154,7 +154,9 @@ TEST_F(ReportCollect, HostileTextsGiveValidReportsThatAgree) {
         const auto* hostsSection = json.Get("hosts");
         EXPECT_EQ(hostsSection->Get("size")->text, std::to_string(hosts.size()));
         EXPECT_EQ(hostsSection->Get("endsAtNul")->boolean, withNul);
-        if (!withNul) EXPECT_GT(hostsSection->Get("entries")->items.size(), 1000u);
+        if (!withNul) {
+            EXPECT_GT(hostsSection->Get("entries")->items.size(), 1000u);
+        }
     }
 }
 
