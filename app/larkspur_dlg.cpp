@@ -1,11 +1,17 @@
 #include "app/larkspur_dlg.h"
 
+#include <commdlg.h>
+#include <shlwapi.h>
+
+#include <string>
+
 #include "app/about_dlg.h"
 #include "app/duty_dlg.h"
 #include "app/fast_check_host.h"
 #include "framework/handles.h"
 #include "framework/prompts.h"
 #include "repair/trust_library.h"
+#include "report/report_file.h"
 #include "resource.h"
 
 namespace {
@@ -14,6 +20,19 @@ namespace {
 constexpr const wchar_t* kTabCaptions[CLarkspurDlg::kPageCount] = {
     L"快速检测", L"文件关联", L"映像劫持", L"浏览器加载项", L"HOSTS文件", L"LSP修复", L"系统防火墙规则", L"其它选项",
 };
+
+constexpr wchar_t kSaveReportItem[] = L"保存检测报告(&R)...";
+constexpr wchar_t kReportFilter[] = L"文本文件 (*.txt)|*.txt|JSON 文件 (*.json)|*.json||";
+constexpr int kJsonFilter = 2;
+
+// "Larkspur检测报告_2024-05-01.txt", with today's date.
+std::wstring DefaultReportName() {
+    SYSTEMTIME now{};
+    ::GetLocalTime(&now);
+    wchar_t name[64] = {};
+    ::wsprintfW(name, L"Larkspur检测报告_%04u-%02u-%02u.txt", now.wYear, now.wMonth, now.wDay);
+    return name;
+}
 
 }  // namespace
 
@@ -36,13 +55,14 @@ CLarkspurDlg::CLarkspurDlg(lark::CWnd* parent)
 BOOL CLarkspurDlg::OnInitDialog() {
     CDialog::OnInitDialog();
 
-    // The about entry of the system menu.
+    // The about entry of the system menu, and the report's after it.
     if (HMENU systemMenu = GetSystemMenu(FALSE)) {
         wchar_t about[260] = {};
-        if (::LoadStringW(lark::ResourceInstance(), IDS_ABOUTBOX, about, 260) > 0 && about[0] != L'\0') {
-            ::AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
-            ::AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, about);
-        }
+        const bool hasAbout =
+            ::LoadStringW(lark::ResourceInstance(), IDS_ABOUTBOX, about, 260) > 0 && about[0] != L'\0';
+        ::AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
+        if (hasAbout) ::AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, about);
+        ::AppendMenuW(systemMenu, MF_STRING, IDM_SAVEREPORT, kSaveReportItem);
     }
 
     SetIcon(m_hIcon, TRUE);
@@ -106,7 +126,34 @@ LRESULT CLarkspurDlg::OnSysCommand(WPARAM wParam, LPARAM) {
         about.DoModal();
         return 0;
     }
+    if ((wParam & 0xFFF0) == IDM_SAVEREPORT) {
+        SaveReport();
+        return 0;
+    }
     return Default();
+}
+
+// The report of the command line, to a file the user picks: JSON when the JSON filter was chosen,
+// text otherwise; a name without extension gets the filter's.
+void CLarkspurDlg::SaveReport() {
+    std::wstring path;
+    int filter = 1;
+    if (!lark::prompts::SaveAs(m_hWnd, DefaultReportName().c_str(), L"txt",
+                               OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST, kReportFilter, path,
+                               filter)) {
+        return;
+    }
+    const report::ReportFormat format = filter == kJsonFilter ? report::ReportFormat::Json : report::ReportFormat::Text;
+    if (*::PathFindExtensionW(path.c_str()) == L'\0') path += format == report::ReportFormat::Json ? L".json" : L".txt";
+    HCURSOR previous = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+    bool found = false;
+    const DWORD error = report::SaveReport(path.c_str(), format, found);
+    ::SetCursor(previous);
+    if (error != 0) {
+        lark::prompts::Message(m_hWnd, L"保存检测报告出错", L"错误", MB_OK);
+    } else {
+        lark::prompts::Message(m_hWnd, L"检测报告已保存", L"提示", MB_OK);
+    }
 }
 
 LRESULT CLarkspurDlg::OnPaint(WPARAM, LPARAM) {

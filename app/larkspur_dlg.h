@@ -38,6 +38,7 @@ protected:
 
 private:
     LRESULT OnSysCommand(WPARAM wParam, LPARAM lParam);
+    void SaveReport();
     LRESULT OnPaint(WPARAM wParam, LPARAM lParam);
     LRESULT OnQueryDragIcon(WPARAM wParam, LPARAM lParam);
     LRESULT OnTimer(WPARAM wParam, LPARAM lParam);

@@ -36,21 +36,26 @@ int RunUpdater() {
         return 0;
     }
 
-    // The fixed text leaves 232 characters for the name and extension; a longer one would be
-    // cut and the updater would checksum some other file.
+    // The name is quoted, so that a name with blanks ("Larkspur (1).exe", as browsers name a second
+    // download) stays one argument. The fixed text and the quotes leave 230 characters for the
+    // name and extension; a longer one would be cut and the updater would checksum another file.
     wchar_t commandLine[kCommandLineSize] = {};
-    if (wcslen(kUpdaterCommand) + wcslen(name) + wcslen(extension) >= kCommandLineSize) return 0;
+    if (wcslen(kUpdaterCommand) + wcslen(name) + wcslen(extension) + 2 >= kCommandLineSize) return 0;
     wcscpy_s(commandLine, kUpdaterCommand);
+    wcscat_s(commandLine, L"\"");
     wcscat_s(commandLine, name);
     wcscat_s(commandLine, extension);
+    wcscat_s(commandLine, L"\"");
 
     // Elevated: run the updater from our own folder only, never one found in the current folder
-    // or on the search path.
+    // or on the search path, and with the desktop user's rights, never ours: it needs none, and
+    // our folder is often a download folder the user can write to.
     const std::wstring folder = lark::process::ProgramDirectory();
     if (folder.empty()) return 0;
     lark::process::StartRequest request;
     request.application = folder + kUpdaterFile;
     request.commandLine = commandLine;
+    request.rights = lark::process::Rights::DesktopUser;
     const DWORD attributes = ::GetFileAttributesW(request.application.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
 
@@ -70,6 +75,8 @@ DWORD WINAPI UpdateHandOffThread(LPVOID parameter) try {
     if (exitCode == kNewerVersion) {
         page->StartUpdateNotice();
     } else if (exitCode == kUserWantsUpdate) {
+        // Opened by the desktop's shell, so that the browser runs as the user; when no desktop
+        // shell answers, nothing is opened.
         lark::process::ShellRequest request;
         request.verb = L"open";
         request.file = kProductPage;

@@ -11,6 +11,9 @@ add_compile_options(-ffile-prefix-map=${LARKSPUR_SOURCE_DIR}=. -ffile-prefix-map
   -Werror=date-time)
 add_link_options(-Wl,--no-insert-timestamp)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
+# The shipped programs carry no debug sections or symbols (the static runtimes bring most of them);
+# the tests keep theirs, for their backtraces.
+set(LARKSPUR_SHIP_LINK -Wl,--strip-all)
 
 add_subdirectory(resources)
 add_subdirectory(updater)
@@ -42,7 +45,7 @@ target_link_libraries(larkspur_core PUBLIC
   comctl32 shlwapi shell32 ole32 oleaut32 uuid advapi32 user32 gdi32 comdlg32 ntdll)
 
 add_executable(Larkspur WIN32 app/main.cpp $<TARGET_OBJECTS:larkspur_resources>)
-target_link_libraries(Larkspur PRIVATE larkspur_core ${LARKSPUR_STATIC_LINK} -municode)
+target_link_libraries(Larkspur PRIVATE larkspur_core ${LARKSPUR_STATIC_LINK} ${LARKSPUR_SHIP_LINK} -municode)
 set_target_properties(Larkspur PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${LARKSPUR_BIN_DIR})
 
 include(cmake/wine-tests.cmake)

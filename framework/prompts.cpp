@@ -65,10 +65,19 @@ void PopupMenu(HMENU menu, UINT flags, int x, int y, HWND owner) {
 
 bool SaveAs(HWND owner, const wchar_t* initialName, const wchar_t* defaultExtension, DWORD flags,
             const wchar_t* filter, std::wstring& path) {
+    int filterIndex = 1;
+    return SaveAs(owner, initialName, defaultExtension, flags, filter, path, filterIndex);
+}
+
+bool SaveAs(HWND owner, const wchar_t* initialName, const wchar_t* defaultExtension, DWORD flags,
+            const wchar_t* filter, std::wstring& path, int& filterIndex) {
     if (g_responder) {
         Request request = MakeRequest(Request::Kind::SaveAs, owner, initialName, filter, flags);
         request.defaultExtension = defaultExtension ? defaultExtension : L"";
-        return g_responder->SaveAs(request, path);
+        int chosen = 1;
+        if (!g_responder->SaveAsWithFilter(request, path, chosen)) return false;
+        filterIndex = chosen;
+        return true;
     }
     std::wstring filters = filter ? filter : L"";
     for (auto& c : filters) {
@@ -81,6 +90,7 @@ bool SaveAs(HWND owner, const wchar_t* initialName, const wchar_t* defaultExtens
     dialog.lStructSize = sizeof(dialog);
     dialog.hwndOwner = owner;
     dialog.lpstrFilter = filters.c_str();
+    dialog.nFilterIndex = 1;
     dialog.lpstrFile = file;
     dialog.nMaxFile = MAX_PATH;
     dialog.lpstrDefExt = defaultExtension;
@@ -89,6 +99,7 @@ bool SaveAs(HWND owner, const wchar_t* initialName, const wchar_t* defaultExtens
     dialog.lpfnHook = [](HWND, UINT, WPARAM, LPARAM) -> UINT_PTR { return 0; };
     if (!::GetSaveFileNameW(&dialog)) return false;
     path = file;
+    filterIndex = static_cast<int>(dialog.nFilterIndex);
     return true;
 }
 

@@ -38,6 +38,11 @@ public:
     // Save As and folder browser: true and the path when confirmed, false when cancelled.
     virtual bool SaveAs(const Request& request, std::wstring& path) = 0;
     virtual bool BrowseFolder(const Request& request, std::wstring& path) = 0;
+    // Save As that also tells which filter was chosen (1 for the first). By default the first.
+    virtual bool SaveAsWithFilter(const Request& request, std::wstring& path, int& filterIndex) {
+        filterIndex = 1;
+        return SaveAs(request, path);
+    }
 };
 
 // Installs a responder (nullptr: back to the real API). Returns the one installed before.
@@ -52,6 +57,10 @@ void PopupMenu(HMENU menu, UINT flags, int x, int y, HWND owner);
 // The old-style Save As dialog. filter uses '|' separators and ends in "||".
 bool SaveAs(HWND owner, const wchar_t* initialName, const wchar_t* defaultExtension, DWORD flags,
             const wchar_t* filter, std::wstring& path);
+
+// The same, with the filter the user chose at the end (1 for the first; left alone when cancelled).
+bool SaveAs(HWND owner, const wchar_t* initialName, const wchar_t* defaultExtension, DWORD flags,
+            const wchar_t* filter, std::wstring& path, int& filterIndex);
 
 // SHBrowseForFolderW rooted at the desktop, SHGetPathFromIDListW into 260 characters.
 bool BrowseFolder(HWND owner, const wchar_t* title, UINT flags, std::wstring& path);

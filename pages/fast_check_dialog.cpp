@@ -2,6 +2,7 @@
 
 #include "framework/handles.h"
 #include "repair/boot_sector.h"
+#include "repair/fast_check.h"
 #include "repair/file_type.h"
 #include "repair/image_hijack.h"
 #include "repair/safe_boot.h"
@@ -10,15 +11,14 @@
 
 namespace {
 
-constexpr const wchar_t kNoAnomaly[] = L"未发现异常";
 constexpr const wchar_t kRepaired[] = L"修复完成";
 constexpr const wchar_t kRepairFailed[] = L"修复失败";
 constexpr const wchar_t kAboutText[] = L"\u3000关\u3000于\u3000";
 
-constexpr const wchar_t* kRowTexts[CFastCheckDialog::kRowCount] = {
-    L"检测文件关联", L"检测映像劫持", L"检测被禁用系统功能", L"检测MBR", L"检测安全模式",
-};
-constexpr bool kTickedAtStart[CFastCheckDialog::kRowCount] = {true, true, true, false, true};
+// The rows are the categories, in their order.
+static_assert(int{CFastCheckDialog::kRowCount} == int{kFastCheckCategoryCount} &&
+              int{CFastCheckDialog::kHijackRow} == int{kCheckHijacks} &&
+              int{CFastCheckDialog::kBootRecordRow} == int{kCheckBootRecord});
 
 constexpr UINT kUpdateFrames[] = {IDB_UPDATE_FRAME1, IDB_UPDATE_FRAME2, IDB_UPDATE_FRAME3, IDB_UPDATE_FRAME4,
                                   IDB_UPDATE_FRAME5};
@@ -45,9 +45,9 @@ BOOL CFastCheckDialog::OnInitDialog() {
     m_list.InsertColumn(0, L"检测项目", LVCFMT_LEFT, 200);
     m_list.InsertColumn(1, L"检测结果", LVCFMT_LEFT, 200);
     m_list.InsertColumn(2, L"处理结果", LVCFMT_LEFT, 200);
-    for (int row = 0; row < kRowCount; ++row) m_list.InsertItem(row, kRowTexts[row]);
+    for (int row = 0; row < kRowCount; ++row) m_list.InsertItem(row, kFastCheckItems[row].text);
     for (int row = 0; row < kRowCount; ++row) {
-        if (kTickedAtStart[row]) m_list.SetCheck(row, TRUE);
+        if (kFastCheckItems[row].tickedAtStart) m_list.SetCheck(row, TRUE);
     }
     return TRUE;
 }
@@ -70,15 +70,7 @@ void CFastCheckDialog::OnRepair() {
     }
 }
 
-// The wrong extensions in table order, "、" between them and "文件关联错误" after the last.
-CFastCheckDialog::Finding CFastCheckDialog::DetectAssociations() {
-    wchar_t text[260] = {};
-    if (CheckFileAssociations(text, std::size(text)) == 1) return {kNoAnomaly, false};
-    std::wstring finding = text;
-    const size_t last = finding.rfind(L'、');
-    if (last != std::wstring::npos) finding.erase(last);
-    return {finding + L"文件关联错误", true};
-}
+CFastCheckDialog::Finding CFastCheckDialog::DetectAssociations() { return DetectAssociationFinding(); }
 
 // Every table entry whose extension the finding of the last detection names.
 const wchar_t* CFastCheckDialog::RepairAssociations() {
@@ -94,11 +86,9 @@ void CFastCheckDialog::QueuePendingHijack(const wchar_t*, const wchar_t*, const 
 
 // Every hijack found joins the pending list; the scan's own result is not looked at.
 CFastCheckDialog::Finding CFastCheckDialog::DetectHijacks() {
-    DWORD found = 0;
-    ScanImageHijacks(&found, [this](const wchar_t* image, const wchar_t* debugger, const wchar_t* keyPath) {
+    return DetectHijackFinding([this](const wchar_t* image, const wchar_t* debugger, const wchar_t* keyPath) {
         QueuePendingHijack(image, debugger, keyPath);
     });
-    return found > 0 ? Finding{L"发现映像劫持", true} : Finding{kNoAnomaly, false};
 }
 
 // Each pending key, below HKEY_LOCAL_MACHINE (the text after the first backslash), oldest first.
@@ -113,10 +103,7 @@ const wchar_t* CFastCheckDialog::RepairHijacks() {
     return kRepaired;
 }
 
-CFastCheckDialog::Finding CFastCheckDialog::DetectPolicies() {
-    const bool allowed = CheckPolicyValue(L"DisableRegistryTools") == 1 && CheckPolicyValue(L"DisableTaskmgr") == 1;
-    return allowed ? Finding{kNoAnomaly, false} : Finding{L"某些系统功能被禁用", true};
-}
+CFastCheckDialog::Finding CFastCheckDialog::DetectPolicies() { return DetectPolicyFinding(); }
 
 const wchar_t* CFastCheckDialog::RepairPolicies() {
     const bool repaired = DeletePolicyValue(L"DisableTaskmgr") == 1 && DeletePolicyValue(L"DisableRegistryTools") == 1;
@@ -125,7 +112,7 @@ const wchar_t* CFastCheckDialog::RepairPolicies() {
 
 CFastCheckDialog::Finding CFastCheckDialog::DetectBootRecord() {
     m_bootRecordReset = false;
-    return CheckMasterBootRecord() == 1 ? Finding{kNoAnomaly, false} : Finding{L"未知MBR", true};
+    return DetectBootRecordFinding();
 }
 
 const wchar_t* CFastCheckDialog::RepairBootRecord() {
@@ -136,9 +123,7 @@ const wchar_t* CFastCheckDialog::RepairBootRecord() {
     return kRepaired;
 }
 
-CFastCheckDialog::Finding CFastCheckDialog::DetectSafeMode() {
-    return CheckSafeBoot() == 1 ? Finding{kNoAnomaly, false} : Finding{L"安全模式被破坏", true};
-}
+CFastCheckDialog::Finding CFastCheckDialog::DetectSafeMode() { return DetectSafeModeFinding(); }
 
 const wchar_t* CFastCheckDialog::RepairSafeMode() { return RestoreSafeBoot() == 1 ? kRepaired : kRepairFailed; }
 

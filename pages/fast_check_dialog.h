@@ -8,6 +8,7 @@
 
 #include "framework/controls.h"
 #include "framework/dialog.h"
+#include "repair/fast_check.h"
 #include "resource.h"
 
 class CFastCheckDialog;
@@ -53,10 +54,7 @@ protected:
 
 private:
     // What one detection of a row found: the text of column 1 and whether it is a problem.
-    struct Finding {
-        std::wstring text;
-        bool problem;
-    };
+    using Finding = CheckFinding;
     using DetectRoutine = Finding (CFastCheckDialog::*)();
     using RepairRoutine = const wchar_t* (CFastCheckDialog::*)();  // the text of column 2
     struct RowRoutines {

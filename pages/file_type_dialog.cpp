@@ -8,8 +8,7 @@
 
 namespace {
 
-constexpr const wchar_t kCorrect[] = L"正确";
-constexpr const wchar_t kWrong[] = L"错误";
+const wchar_t* const kWrong = AssociationStateText(0);
 
 constexpr ListColumn kColumns[] = {
     {L"名 称", 80}, {L"扩展名称", 80}, {L"状态", 60}, {L"关联路径", 200}, {L"注册表项", 300},
@@ -25,7 +24,7 @@ CFileTypeDialog::CFileTypeDialog() : DialogWithTable(kLayout) {}
 
 void CFileTypeDialog::AddAssociationRow(const wchar_t* name, const wchar_t* extension, const wchar_t* value,
                                         const wchar_t* keyPath, int correct) {
-    AddRow({name, extension, correct ? kCorrect : kWrong, value, keyPath});
+    AddRow({name, extension, AssociationStateText(correct), value, keyPath});
 }
 
 DWORD CFileTypeDialog::Fill() {

@@ -11,8 +11,8 @@
 
 namespace {
 
-constexpr const wchar_t kEnabled[] = L"已启用";
-constexpr const wchar_t kDisabled[] = L"已禁用";
+const wchar_t* const kEnabled = AddOnStateText(1);
+const wchar_t* const kDisabled = AddOnStateText(0);
 constexpr const wchar_t kCaption[] = L"提示";
 
 constexpr int kStateColumn = 1, kKindColumn = 2, kFileColumn = 3, kKeyColumn = 4;
@@ -31,7 +31,7 @@ CIELoaderDialog::CIELoaderDialog() : DialogWithTable(kLayout) {}
 
 void CIELoaderDialog::AddAddOnRow(const wchar_t* name, const wchar_t* file, int enabled, int kind,
                                   const wchar_t* keyName, lark::RegistryView view) {
-    AddRow({name, enabled ? kEnabled : kDisabled, AddOnKindText(kind, view), file, keyName});
+    AddRow({name, AddOnStateText(enabled), AddOnKindText(kind, view), file, keyName});
 }
 
 void CIELoaderDialog::AddBrowserExtensionRow(const BrowserExtension& extension) {

@@ -71,8 +71,8 @@ void COtherDialog::OnRepair() {
         done = true;
     }
     if (Ticked(m_browserLinks)) {
-        StartLibraryRegistration(L"/s actxprxy.dll");
-        StartLibraryRegistration(L"/s shdocvw.dll");
+        StartLibraryRegistration(L"actxprxy.dll");
+        StartLibraryRegistration(L"shdocvw.dll");
         done = true;
     }
     if (Ticked(m_trayMenu)) {
@@ -82,17 +82,19 @@ void COtherDialog::OnRepair() {
     if (done) lark::prompts::Message(m_hWnd, L"修复完成，请重启计算机", kNotice, MB_OK);
 }
 
-// regsvr32 by its full path in the system folder, never through the search path; hidden, not
-// waited for, its outcome not looked at.
-void COtherDialog::StartLibraryRegistration(const wchar_t* parameters) {
+// "regsvr32 /s <library>": regsvr32 and the library by their full paths in the system folder, which
+// is also regsvr32's current folder, started directly (never through an association, which the
+// user's own classes could change), hidden, not waited for, its outcome not looked at.
+void COtherDialog::StartLibraryRegistration(const wchar_t* library) {
     const std::wstring system = lark::process::SystemDirectory();
     if (system.empty()) return;
-    lark::process::ShellRequest request;
-    request.verb = L"open";
-    request.file = system + L"\\regsvr32.exe";
-    request.parameters = parameters;
+    lark::process::StartRequest request;
+    request.application = system + L"\\regsvr32.exe";
+    request.commandLine = L"\"" + request.application + L"\" /s \"" + system + L"\\" + library + L"\"";
+    request.directory = system;
     request.showCommand = SW_HIDE;
-    lark::process::Shell(request);
+    lark::UniqueHandle process;
+    lark::process::Start(request, process);
 }
 
 void COtherDialog::OnHiddenFolders() {

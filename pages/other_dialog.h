@@ -25,7 +25,7 @@ private:
     void OnSelectAll();
     void OnRepair();
     void OnHiddenFolders();
-    void StartLibraryRegistration(const wchar_t* parameters);
+    void StartLibraryRegistration(const wchar_t* library);
     bool Ticked(const lark::CButton& box) const { return box.GetCheck() == BST_CHECKED; }
 
     lark::DlgItem<lark::CButton> m_hiddenFolders{this, IDC_FIX_HIDDEN_FOLDERS};

@@ -59,6 +59,8 @@ const FileAssociation FileAssociationTable[kFileAssociationCount] = {
     {L"inifile", L".ini", L"inifile\\shell\\open\\command", L"%SystemRoot%\\system32\\NOTEPAD.EXE %1"},
 };
 
+const wchar_t* AssociationStateText(int correct) { return correct ? L"正确" : L"错误"; }
+
 int IsAssociationCorrect(const wchar_t* expected, const wchar_t* commandKey) {
     const OpenCommand command = ReadOpenCommand(commandKey);
     if (!command.read) return 1;

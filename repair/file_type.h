@@ -25,6 +25,9 @@ using AssociationSink =
     std::function<void(const wchar_t* name, const wchar_t* extension, const wchar_t* value,
                        const wchar_t* keyPath, int correct)>;
 
+// The text a row shows in its state column: "正确" for a correct entry (non-zero), "错误" otherwise.
+const wchar_t* AssociationStateText(int correct);
+
 // 0 only when the command key opens, its default value reads (at most 259 characters) and the
 // value, with a leading system folder written as its environment string, differs from the
 // expected command ignoring case; 1 otherwise.

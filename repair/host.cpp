@@ -2,8 +2,10 @@
 
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <climits>
 #include <string>
+#include <utility>
 
 #include "framework/handles.h"
 
@@ -96,6 +98,38 @@ DWORD ReadHostsFile(const HostsTextSink& sink) {
                           static_cast<int>(capacity));
     sink(static_cast<const wchar_t*>(wide.get()));
     return 0;
+}
+
+DWORD ReadHostsBytes(std::string& bytes) {
+    wchar_t path[MAX_PATH] = {};
+    if (const DWORD error = BuildHostsPath(path)) return error;
+    lark::UniqueFile file(::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return ::GetLastError();
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file.get(), &size)) return ::GetLastError();
+    if (size.QuadPart > kMaxHostsSize) return ERROR_FILE_TOO_LARGE;
+    std::string read(static_cast<size_t>(size.QuadPart), '\0');
+    DWORD done = 0;
+    // A file that shrinks meanwhile gives what is left of it.
+    if (!read.empty() && !::ReadFile(file.get(), read.data(), static_cast<DWORD>(read.size()), &done, nullptr)) {
+        return ::GetLastError();
+    }
+    read.resize(done);
+    bytes = std::move(read);
+    return 0;
+}
+
+std::wstring HostsText(std::string_view bytes) {
+    const size_t nul = bytes.find('\0');
+    if (nul != std::string_view::npos) bytes = bytes.substr(0, nul);
+    if (bytes.empty()) return {};
+    const int length = static_cast<int>(std::min<size_t>(bytes.size(), kMaxHostsSize));
+    const int needed = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, nullptr, 0);
+    if (needed <= 0) return {};
+    std::wstring text(static_cast<size_t>(needed), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, text.data(), needed);
+    return text;
 }
 
 DWORD WriteHostsFile(const wchar_t* text, int length) {

@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <functional>
 #include <span>
+#include <string>
+#include <string_view>
 
 #include "repair/results.h"
 
@@ -23,6 +25,16 @@ DWORD BuildHostsPath(wchar_t (&path)[MAX_PATH]);
 // byte, to the sink. 0, kNoSink, kNoBuffers, or the Windows error of the failing call;
 // on failure the sink is not called.
 DWORD ReadHostsFile(const HostsTextSink& sink);
+
+// The file's bytes as they are, read without changing anything: opened for reading only, shared
+// with every other access, never created. 0; ERROR_FILE_NOT_FOUND or ERROR_PATH_NOT_FOUND when
+// there is no file; ERROR_FILE_TOO_LARGE for a file larger than ReadHostsFile takes; otherwise the
+// Windows error of the failing call. On failure the bytes are left as they were.
+DWORD ReadHostsBytes(std::string& bytes);
+
+// The text ReadHostsFile hands over for these bytes: the bytes before the first NUL, converted
+// from the ANSI code page.
+std::wstring HostsText(std::string_view bytes);
 
 // Replaces the file's contents with the text converted to the ANSI code page. The bytes go to a
 // temporary file in the HOSTS folder first, which then replaces the HOSTS file: on any failure

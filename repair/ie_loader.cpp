@@ -119,6 +119,8 @@ const wchar_t* AddOnKindText(int kind, lark::RegistryView view) {
     return L"";
 }
 
+const wchar_t* AddOnStateText(int enabled) { return enabled ? L"已启用" : L"已禁用"; }
+
 int AddOnKindCode(const wchar_t* text, lark::RegistryView* view) {
     if (!text) return -1;
     for (std::size_t i = 0; i < std::size(kKinds); ++i) {

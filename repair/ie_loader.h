@@ -18,6 +18,9 @@ inline constexpr int kAddOnHelperObject = 2;
 // The text a row shows in its kind column: "浏览器辅助对象", "ActiveX插件", "浏览器扩展", followed
 // by " (32位)" for an add-on of the 32-bit view ("浏览器辅助对象 (32位)"); empty for an unknown code.
 const wchar_t* AddOnKindText(int kind, lark::RegistryView view = lark::RegistryView::Bits64);
+// The text a row shows in its state column: "已启用" for an enabled add-on (non-zero), "已禁用"
+// otherwise.
+const wchar_t* AddOnStateText(int enabled);
 // The kind code of a kind text, compared ignoring case in the order ActiveX, extension, helper
 // object; -1 for any other text. The view the text names is stored in *view when the text is
 // known and view is not null.

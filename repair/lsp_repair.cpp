@@ -21,7 +21,6 @@ constexpr int kConvertedSize = 1024;        // characters of the converted path
 constexpr DWORD kPathSize = 260;            // characters of the expanded path, terminator included
 constexpr int kQuerySize = 256;             // characters of a version query, terminator included
 constexpr std::size_t kBackupCommandSize = 512;    // characters, terminator included
-constexpr std::size_t kExplorerCommandSize = 520;  // characters, terminator included
 constexpr std::size_t kCommandSize = 260;          // characters, terminator included
 constexpr const wchar_t kNoVersionText[] = L"--";
 constexpr const wchar_t kParametersKey[] =
@@ -202,12 +201,24 @@ int ResetWinsockCatalog() {
 }
 
 int LocateFileInExplorer(const wchar_t* path) {
-    const std::wstring windows = lark::process::WindowsDirectory();
-    if (windows.empty()) return 0;
-    lark::process::StartRequest request;
-    request.application = windows + L"\\explorer.exe";
-    request.commandLine = windows + L"\\Explorer /select," + (path ? path : L"");
-    if (request.commandLine.size() >= kExplorerCommandSize) return 0;  // never a cut command line
-    lark::UniqueHandle process;
-    return lark::process::Start(request, process) ? 1 : 0;
+    if (path == nullptr || *path == L'\0') return 0;
+    std::wstring full = path;
+    if (full.find(L'%') != std::wstring::npos) {
+        const DWORD size = ::ExpandEnvironmentStringsW(path, nullptr, 0);
+        if (size == 0) return 0;
+        full.assign(size, L'\0');
+        const DWORD written = ::ExpandEnvironmentStringsW(path, full.data(), size);
+        if (written == 0 || written > size) return 0;
+        full.resize(written - 1);
+    }
+    // A local path in Windows form only: "X:\..." on a drive that is not a network drive (opening a
+    // share would hand it our credentials), without quotes or forward slashes.
+    const wchar_t letter = full.size() >= 3 ? static_cast<wchar_t>(full[0] | 0x20) : L'\0';
+    const bool driveForm = letter >= L'a' && letter <= L'z' && full[1] == L':' && full[2] == L'\\';
+    if (!driveForm || full.find_first_of(L"\"/") != std::wstring::npos) return 0;
+    const wchar_t root[] = {full[0], L':', L'\\', L'\0'};
+    const UINT drive = ::GetDriveTypeW(root);
+    if (drive == DRIVE_REMOTE || drive == DRIVE_NO_ROOT_DIR || drive == DRIVE_UNKNOWN) return 0;
+    if (::GetFileAttributesW(full.c_str()) == INVALID_FILE_ATTRIBUTES) return 0;
+    return lark::process::Select(full) ? 1 : 0;
 }

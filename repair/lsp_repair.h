@@ -1,5 +1,5 @@
-// The routines of the Winsock LSP page, and the showing of a file in Explorer that the add-ons and
-// firewall pages use as well.
+// The routines of the Winsock LSP page, and the showing of a file in Explorer that every page with
+// files in its rows uses.
 #pragma once
 
 #include <windows.h>
@@ -67,8 +67,10 @@ int BackUpWinsockParameters(const wchar_t* target);
 // could be started, 0 otherwise.
 int ResetWinsockCatalog();
 
-// Opens an Explorer window with the file selected: "<Windows folder>\Explorer /select,<path>"
-// (the path not quoted), Explorer started from the Windows folder by its full path and not waited
-// for. Nothing is started when the Windows folder cannot be had or the command line would not fit
-// its 520 characters. 1 when Explorer was started, 0 otherwise; the pages show nothing either way.
+// Shows the file in an Explorer window of its folder, selected. Environment references in the path
+// are expanded first; the path is then handed to the shell as an item list (lark::process::Select),
+// never built into a command line, and no program is started here. Nothing is shown (result 0)
+// unless the path is a local absolute one ("X:\..." on a drive that is not a network drive) that
+// holds no double quote and no forward slash and names an existing file or folder. 1 when the
+// shell took it, 0 otherwise; the pages show nothing either way.
 int LocateFileInExplorer(const wchar_t* path);

@@ -41,6 +41,7 @@
 
 // System menu command of the about entry
 #define IDM_ABOUTBOX            0x0010
+#define IDM_SAVEREPORT          0x0020
 
 // Main window
 #define IDC_TAB                 1000

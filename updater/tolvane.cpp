@@ -7,11 +7,14 @@
 #include <cwchar>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "framework/handles.h"
 #include "framework/system_library.h"
+#include "updater/ansi_text.h"
 #include "updater/crc32.h"
+#include "updater/update_description.h"
 #include "updater/wininet_library.h"
 
 namespace tolvane {
@@ -24,8 +27,7 @@ constexpr wchar_t kOwnName[] = L"Tolvane.exe";
 constexpr std::size_t kOwnNameLength = sizeof(kOwnName) / sizeof(kOwnName[0]) - 1;
 
 constexpr std::size_t kTextChars = 260;      // arguments and paths, terminator included
-constexpr DWORD kTempChars = 4096;           // room asked for the temporary folder
-constexpr DWORD kVersionChars = 200;         // room for the latest version string
+constexpr std::size_t kVersionChars = 200;   // room for the latest version string
 constexpr std::size_t kBufferBytes = 1024;   // download buffer, zero-filled
 constexpr DWORD kReadBytes = 512;            // the one read of the description
 
@@ -57,42 +59,26 @@ bool ReadArguments(Arguments& out) {
     return true;
 }
 
-// The local copy of the description: the temporary folder + "update.ini"; empty when the platform
-// gives no temporary folder that fits the room asked for.
-std::wstring LocalCopyPath() {
-    auto temp = std::make_unique<wchar_t[]>(kTempChars);
-    const DWORD length = ::GetTempPathW(kTempChars, temp.get());
-    if (length == 0 || length >= kTempChars) return {};
-    return std::wstring(temp.get(), length) + kDescriptionName;
-}
-
-// One GET of the description; at most the first 512 bytes of the body are written to the local
-// copy, replacing any older one. False when the check cannot be made: no WinINet, no connection.
-bool DownloadDescription(const std::wstring& url, const std::wstring& localCopy) {
+// One GET of the description: at most the first 512 bytes of the body, kept in memory (nothing is
+// written: a file in the user's temporary folder is the user's to replace or redirect). Nothing
+// when the check cannot be made: no WinINet, no connection, the request or the buffer failed.
+std::optional<std::string> DownloadDescription(const std::wstring& url) {
     WinInetLibrary wininet;
-    if (!wininet.Load()) return false;
+    if (!wininet.Load()) return std::nullopt;
     DWORD connection = 0;
-    if (!wininet.getConnectedState(&connection, 0)) return false;
+    if (!wininet.getConnectedState(&connection, 0)) return std::nullopt;
     UniqueInternet internet(wininet.open(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-    if (!internet) return false;
+    if (!internet) return std::nullopt;
     // The status is not examined: whatever body arrives is taken as the description.
     UniqueInternet request(wininet.openUrl(internet.get(), url.c_str(), nullptr, 0, INTERNET_FLAG_NO_CACHE_WRITE, 0));
-    if (!request) return false;
+    if (!request) return std::nullopt;
 
     std::unique_ptr<BYTE[]> buffer(new (std::nothrow) BYTE[kBufferBytes]());
-    if (!buffer) return false;
+    if (!buffer) return std::nullopt;
     DWORD received = 0;
     wininet.readFile(request.get(), buffer.get(), kReadBytes, &received);
     if (received > kReadBytes) received = 0;
-
-    if (localCopy.empty()) return false;
-    lark::UniqueFile file(::CreateFileW(localCopy.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file) {
-        DWORD written = 0;
-        ::WriteFile(file.get(), buffer.get(), received, &written, nullptr);
-    }
-    return true;
+    return std::string(reinterpret_cast<const char*>(buffer.get()), received);
 }
 
 // The caller's path: our folder (our path cut by the length of our own name) + its file name.
@@ -135,13 +121,14 @@ UINT RunUpdateCheck() {
     Arguments args;
     if (!ReadArguments(args)) return kNothingToReport;
     const std::wstring url = std::wstring(kBaseAddress) + L"/" + args.tool + L"/" + kDescriptionName;
-    const std::wstring localCopy = LocalCopyPath();
-    if (!DownloadDescription(url, localCopy)) return kNothingToReport;
+    const std::optional<std::string> downloaded = DownloadDescription(url);
+    if (!downloaded) return kNothingToReport;
 
-    wchar_t latest[kVersionChars] = {};
-    ::GetPrivateProfileStringW(L"VERSION", L"key", nullptr, latest, kVersionChars, localCopy.c_str());
-    if (::GetPrivateProfileIntW(L"CRC", latest, 0, localCopy.c_str()) == 0) return kNothingToReport;
-    const UINT listed = ::GetPrivateProfileIntW(L"CRC", args.version.c_str(), 0, localCopy.c_str());
+    // Read by the rules of the profile functions, as from an "update.ini" file.
+    const UpdateDescription description = UpdateDescription::Parse(*downloaded, DecodeAnsi);
+    const std::wstring latest = description.String(L"VERSION", L"key", kVersionChars);
+    if (description.Number(L"CRC", latest) == 0) return kNothingToReport;
+    const std::uint32_t listed = description.Number(L"CRC", args.version);
     if (listed == 0) return kNothingToReport;
     // Exact: the same UTF-16 code units, case included.
     const bool isLatest = args.version == latest;
@@ -154,7 +141,8 @@ UINT RunUpdateCheck() {
     if (checksum == listed) return isLatest ? kNothingToReport : kNewerListed;
     const int answer =
         ::MessageBoxW(nullptr, isLatest ? kDamagedText : kOutdatedAndDamagedText, kCaption, MB_YESNO);
-    if (answer != IDNO) return kUpdateWanted;
+    // Only an explicit Yes: a box that could not be shown is no answer.
+    if (answer == IDYES) return kUpdateWanted;
     return isLatest ? kNothingToReport : kNewerListed;
 }
 
@@ -162,7 +150,7 @@ UINT RunUpdateCheck() {
 }  // namespace tolvane
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    // Elevated when Larkspur starts us: no DLL from our folder or the current one, ever.
+    // Often run from a download folder: no DLL from our folder or the current one, ever.
     lark::RestrictDllSearchToSystemFolder();
     const UINT code = tolvane::RunUpdateCheck();
     if (code != tolvane::kNothingToReport) ::ExitProcess(code);

@@ -25,7 +25,7 @@ foreach(plant crypt32 wininet wintrust)
 endforeach()
 
 add_executable(planted_probe ${LARKSPUR_SOURCE_DIR}/tests/fixtures/planted/probe.c)
-target_link_libraries(planted_probe PRIVATE crypt32 wininet wintrust ${LARKSPUR_STATIC_LINK})
+target_link_libraries(planted_probe PRIVATE crypt32 wininet wintrust shell32 ${LARKSPUR_STATIC_LINK})
 set_target_properties(planted_probe PROPERTIES OUTPUT_NAME probe RUNTIME_OUTPUT_DIRECTORY ${PLANTED_DIR})
 
 larkspur_wine_test(planted_dlls_test SOURCES ${LARKSPUR_SOURCE_DIR}/tests/e2e/planted_dlls_test.cpp

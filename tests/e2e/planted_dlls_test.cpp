@@ -230,4 +230,31 @@ TEST(ImportTables, NameOnlyDllsThatWindowsTakesFromTheSystem) {
               (std::vector<std::string>{"crypt32.dll", "wininet.dll", "wintrust.dll"}));
 }
 
+// The functions of the shell's ShellExecute family each program imports: they follow the class
+// registrations of HKEY_CLASSES_ROOT, which the user's own classes override.
+std::vector<std::string> ShellExecuteImports(const std::wstring& program) {
+    const std::optional<std::string> file = test::ReadFileBytes(program);
+    if (!file) return {"(cannot read the program)"};
+    const std::optional<test::PeImports> image = test::ReadPeImports(*file);
+    if (!image) return {"(no import tables)"};
+    std::vector<std::string> found;
+    for (const std::string& function : image->functions) {
+        const std::string name = Lower(function.substr(function.find('!') + 1));
+        if (name.rfind("shellexecute", 0) == 0) found.push_back(function);
+    }
+    return found;
+}
+
+TEST(ImportTables, NeitherProgramImportsShellExecute) {
+    for (const wchar_t* program : {L"Larkspur.exe", L"Tolvane.exe"}) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(program)));
+        EXPECT_EQ(ShellExecuteImports(BinDir(L"LARKSPUR_BIN_DIR") + program), std::vector<std::string>());
+    }
+    // The control: the probe imports both by name, and the tables show them.
+    std::vector<std::string> probe = ShellExecuteImports(PlantDir() + L"probe.exe");
+    for (auto& function : probe) function = Lower(function);
+    std::sort(probe.begin(), probe.end());
+    EXPECT_EQ(probe, (std::vector<std::string>{"shell32.dll!shellexecuteexw", "shell32.dll!shellexecutew"}));
+}
+
 }  // namespace

@@ -57,6 +57,8 @@ struct Warning {
 struct Outcome {
     int exitCode = -1;
     std::vector<Warning> warnings;
+    std::vector<std::wstring> temporaryFiles;  // what its TEMP and TMP folder held afterwards
+    std::optional<std::string> staleCopy;      // the "update.ini" there afterwards
 };
 
 BOOL CALLBACK InspectChild(HWND child, LPARAM parameter) {
@@ -71,15 +73,51 @@ BOOL CALLBACK InspectChild(HWND child, LPARAM parameter) {
     return TRUE;
 }
 
-// Runs the program with the command line given and answers each of its warnings (IDYES / IDNO).
+std::string Description(const std::string& latest, const std::string& crcLines) {
+    return "[VERSION]\r\nkey=" + latest + "\r\n[CRC]\r\n" + crcLines;
+}
+
+// A copy of the description where an earlier version of the program kept one (the temporary
+// folder): a valid description on its own that would report a newer version, so a run that read
+// it would show; and a run must leave it as it is.
+const std::string kStaleCopy =
+    Description("v9.9", "v9.9=1\r\nv1.6=" + std::string(kCallerCrc) + "\r\n") + std::string(600, ';') + "\r\n";
+
+std::vector<std::wstring> FolderEntries(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found{};
+    lark::UniqueFindHandle find(::FindFirstFileW((folder + L"*").c_str(), &found));
+    if (!find) return {L"(no folder)"};
+    do {
+        const std::wstring name = found.cFileName;
+        if (name != L"." && name != L"..") names.push_back(name);
+    } while (::FindNextFileW(find.get(), &found));
+    return names;
+}
+
+// Runs the program with the command line given and answers each of its warnings (IDYES, IDNO, or
+// another id that ends the box). Its TEMP and TMP name a folder of its own that holds only a stale
+// "update.ini".
 Outcome RunAnswering(const std::wstring& commandLine, int answer) {
     Outcome outcome;
+    static int runs = 0;
+    wchar_t ownTemp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, ownTemp);
+    const std::wstring temp = std::wstring(ownTemp) + L"tolvane-run-" + std::to_wstring(++runs) + L"\\";
+    ::CreateDirectoryW(temp.c_str(), nullptr);
+    if (!test::WriteFileBytes(temp + L"update.ini", kStaleCopy)) ADD_FAILURE() << "cannot write the stale copy";
     std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
     line.push_back(L'\0');
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
-    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+    const std::wstring savedTemp = test::Env(L"TEMP"), savedTmp = test::Env(L"TMP");
+    for (const wchar_t* name : {L"TEMP", L"TMP"}) ::SetEnvironmentVariableW(name, temp.c_str());
+    const BOOL started =
+        ::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info);
+    ::SetEnvironmentVariableW(L"TEMP", savedTemp.c_str());
+    ::SetEnvironmentVariableW(L"TMP", savedTmp.c_str());
+    if (!started) {
         ADD_FAILURE() << "cannot start " << Narrow(commandLine) << ": " << ::GetLastError();
         return outcome;
     }
@@ -107,6 +145,8 @@ Outcome RunAnswering(const std::wstring& commandLine, int answer) {
     DWORD code = 0;
     ::GetExitCodeProcess(process.get(), &code);
     outcome.exitCode = static_cast<int>(code);
+    outcome.temporaryFiles = FolderEntries(temp);
+    outcome.staleCopy = ReadFileBytes(temp + L"update.ini");
     return outcome;
 }
 
@@ -115,15 +155,6 @@ std::wstring TempFolder() {
     ::GetTempPathW(MAX_PATH, temp);
     return temp;
 }
-
-std::string Description(const std::string& latest, const std::string& crcLines) {
-    return "[VERSION]\r\nkey=" + latest + "\r\n[CRC]\r\n" + crcLines;
-}
-
-// A copy left by an earlier run: longer than any download, and a valid description on its own
-// (it would report a newer version), so a run that used it instead of the new copy would show.
-const std::string kStaleCopy =
-    Description("v9.9", "v9.9=1\r\nv1.6=" + std::string(kCallerCrc) + "\r\n") + std::string(600, ';') + "\r\n";
 
 class Tolvane : public ::testing::Test {
 protected:
@@ -166,13 +197,15 @@ protected:
     // leak into the prefix's environment must not send it elsewhere.
     static void PointProxyAt(unsigned short port) { ASSERT_TRUE(test::PointProxyAt(port)); }
 
-    // Each case starts with a stale local copy and no requests seen.
-    void NextCase() {
-        WriteFileBytes(LocalCopy(), kStaleCopy);
-        server_.ClearRequests();
-    }
+    // Each case starts with no requests seen.
+    void NextCase() { server_.ClearRequests(); }
 
-    static std::wstring LocalCopy() { return TempFolder() + L"update.ini"; }
+    // The run neither read nor wrote a file in its temporary folder: only the stale copy is there,
+    // as it was.
+    static void ExpectTemporaryFolderUntouched(const Outcome& outcome) {
+        EXPECT_EQ(outcome.temporaryFiles, std::vector<std::wstring>{L"update.ini"});
+        EXPECT_EQ(outcome.staleCopy, kStaleCopy);
+    }
 
     Outcome RunWith(const std::wstring& program, const std::wstring& arguments, int answer = 0) {
         std::wstring line = L"\"" + program + L"\"";
@@ -194,7 +227,8 @@ protected:
         return "GET http://" + Narrow(LARKSPUR_UPDATE_HOST) + "/avtools/" + tool + "/update.ini";
     }
 
-    // One run that reaches the server: the request, the exit code, the warnings, the local copy.
+    // One run that reaches the server: the request, the exit code, the warnings; nothing written to
+    // a temporary folder.
     void ExpectRun(const std::string& body, const std::wstring& arguments, int answer, int exitCode,
                    const wchar_t* warning, int status = 200, const std::string& tool = "K00000031") {
         server_.Reply(status, body);
@@ -209,7 +243,7 @@ protected:
         } else {
             EXPECT_EQ(outcome.warnings.size(), 0u);
         }
-        EXPECT_EQ(ReadFileBytes(LocalCopy()), body.substr(0, 512));
+        ExpectTemporaryFolderUntouched(outcome);
     }
 
     std::vector<std::pair<const wchar_t*, std::optional<test::RegValue>>> savedProxy_;  // restored after
@@ -240,6 +274,10 @@ TEST_F(Tolvane, DecisionTable) {
         {"latest in other case, matches", Description("V1.6", "V1.6=" + std::string(kCallerCrc) + "\r\n"), IDYES,
          100, nullptr},
         {"latest in other case, damaged, No", Description("V1.6", "V1.6=12345\r\n"), IDNO, 100, kOutdatedText},
+        // Only an explicit Yes counts: a box ended any other way is a No.
+        {"latest, damaged, box ended otherwise", Description("v1.6", kNotMatching), IDCANCEL, 0, kDamagedText},
+        {"older, damaged, box ended otherwise", Description("v1.7", "v1.7=7\r\n" + kNotMatching), IDCANCEL, 100,
+         kOutdatedText},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -289,7 +327,7 @@ TEST_F(Tolvane, EndsQuietlyWhenTheServerIsDown) {
     const Outcome outcome = RunWith(program_, kArguments, IDYES);
     EXPECT_EQ(outcome.exitCode, 0);
     EXPECT_EQ(outcome.warnings.size(), 0u);
-    EXPECT_EQ(ReadFileBytes(LocalCopy()), kStaleCopy);
+    ExpectTemporaryFolderUntouched(outcome);
 }
 
 TEST_F(Tolvane, TakesTheLastThreeArguments) {
@@ -305,10 +343,14 @@ TEST_F(Tolvane, TakesTheLastThreeArguments) {
         EXPECT_EQ(outcome.exitCode, 0);
         EXPECT_EQ(outcome.warnings.size(), 0u);
         EXPECT_EQ(Requests().size(), 0u);
-        EXPECT_EQ(ReadFileBytes(LocalCopy()), kStaleCopy);
+        ExpectTemporaryFolderUntouched(outcome);
     }
     NextCase();
     ExpectRun(outdated, L"/quiet K00000031 v1.5 K12345678 v1.6 Larkspur.exe", IDYES, 100, nullptr, 200, "K12345678");
+    // A quoted name with blanks is one argument: a second download's name.
+    NextCase();
+    WriteFileBytes(folder_ + L"Larkspur (1).exe", kCallerBytes);
+    ExpectRun(outdated, L"K00000031 v1.6 \"Larkspur (1).exe\"", IDYES, 100, nullptr);
 }
 
 TEST_F(Tolvane, ChecksumsTheCallerBesideItself) {

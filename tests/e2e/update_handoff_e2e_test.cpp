@@ -27,23 +27,30 @@ const std::wstring kAboutNotice = L"\u3000关\u3000于\u3000";
 
 std::wstring BinDir(const wchar_t* variable) { return test::UnixPathToWindows(test::Env(variable)) + L"\\"; }
 
-// Larkspur.exe copied into a folder of its own with the given program as Tolvane.exe beside it,
-// started with extra environment variables (inherited by the updater).
+// Larkspur.exe copied into a folder of its own (under the given name) with the given program as
+// Tolvane.exe beside it, started with extra environment variables (inherited by the updater).
 class LarkspurWithUpdater : public ::testing::Test {
 protected:
     void Start(const std::wstring& folder, const std::wstring& updater,
-               const std::vector<std::pair<std::wstring, std::wstring>>& environment) {
+               const std::vector<std::pair<std::wstring, std::wstring>>& environment,
+               const std::wstring& programName = L"Larkspur.exe") {
         ::CreateDirectoryW(folder.c_str(), nullptr);
         ASSERT_TRUE(::CopyFileW((BinDir(L"LARKSPUR_BIN_DIR") + L"Larkspur.exe").c_str(),
-                                (folder + L"Larkspur.exe").c_str(), FALSE));
+                                (folder + programName).c_str(), FALSE));
         ASSERT_TRUE(::CopyFileW(updater.c_str(), (folder + L"Tolvane.exe").c_str(), FALSE));
-        for (const auto& [name, value] : environment) ::SetEnvironmentVariableW(name.c_str(), value.c_str());
-        std::wstring commandLine = L"\"" + folder + L"Larkspur.exe\"";
+        std::vector<std::pair<std::wstring, std::wstring>> saved;
+        for (const auto& [name, value] : environment) {
+            saved.emplace_back(name, test::Env(name.c_str()));
+            ::SetEnvironmentVariableW(name.c_str(), value.c_str());
+        }
+        std::wstring commandLine = L"\"" + folder + programName + L"\"";
         STARTUPINFOW startup{};
         startup.cb = sizeof(startup);
         const BOOL started = ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                               nullptr, &startup, &info);
-        for (const auto& entry : environment) ::SetEnvironmentVariableW(entry.first.c_str(), nullptr);
+        for (const auto& [name, value] : saved) {
+            ::SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
+        }
         ASSERT_TRUE(started);
         ::CloseHandle(info.hThread);
         HWND notice = remote::WaitForWindow(info.dwProcessId,
@@ -162,6 +169,42 @@ TEST_F(LarkspurWithUpdater, RealTolvaneReachesThePage) {
         ::CloseHandle(info.hProcess);
         info = {};
     }
+    ASSERT_EQ(test::SetString(HKEY_CURRENT_USER, kProxyKey, L"ProxyServer", L"127.0.0.1:9"), ERROR_SUCCESS);
+}
+
+std::vector<std::wstring> FolderEntries(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found{};
+    lark::UniqueFindHandle find(::FindFirstFileW((folder + L"*").c_str(), &found));
+    if (!find) return {L"(no folder)"};
+    do {
+        const std::wstring name = found.cFileName;
+        if (name != L"." && name != L"..") names.push_back(name);
+    } while (::FindNextFileW(find.get(), &found));
+    return names;
+}
+
+// A second download, as a browser names it, started with TEMP and TMP at a fresh folder: the real
+// updater gets the program's name whole (it asks for the right description and checksums the
+// right file: a newer version is listed and the notice starts), and when the program has closed
+// nothing is left in the folder.
+TEST_F(LarkspurWithUpdater, ASecondDownloadPassesItsNameWholeAndLeavesTheTemporaryFolderEmpty) {
+    const uint32_t crc = FileCrc(BinDir(L"LARKSPUR_BIN_DIR") + L"Larkspur.exe");
+    test::DescriptionServer server;
+    ASSERT_TRUE(server.Start());
+    server.Reply(200, "[VERSION]\r\nkey=v1.7\r\n[CRC]\r\nv1.7=7\r\nv1.6=" + std::to_string(crc) + "\r\n");
+    ASSERT_TRUE(test::PointProxyAt(server.port()));
+    const std::wstring temp = L"C:\\handoff-temp\\";
+    ::CreateDirectoryW(temp.c_str(), nullptr);
+    ASSERT_NO_FATAL_FAILURE(Start(L"C:\\handoff-second\\", BinDir(L"LARKSPUR_BIN_DIR") + L"Tolvane.exe",
+                                  {{L"TEMP", temp}, {L"TMP", temp}}, L"Larkspur (1).exe"));
+    EXPECT_TRUE(test::PumpUntil([&] { return remote::Text(about) == kAboutNotice; }, 15000));
+    EXPECT_EQ(server.Requests(),
+              std::vector<std::string>{"GET http://" + NarrowAscii(LARKSPUR_UPDATE_HOST) +
+                                       ":80/avtools/K00000031/update.ini"});
+    ::PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitCode(), 0u);
+    EXPECT_EQ(FolderEntries(temp), std::vector<std::wstring>());
     ASSERT_EQ(test::SetString(HKEY_CURRENT_USER, kProxyKey, L"ProxyServer", L"127.0.0.1:9"), ERROR_SUCCESS);
 }
 

@@ -626,10 +626,17 @@ TEST_F(BrowserExtensionPage, MenuGreysDisableAndEnableAndLocatesOnlyAFile) {
     EXPECT_EQ(Everything(), before);
     EXPECT_TRUE(recorder.starts.empty());
 
+    EXPECT_TRUE(recorder.selections.empty());
+
+    // The .crx file, where it is.
+    ::CreateDirectoryW(L"C:\\ext", nullptr);
+    ASSERT_TRUE(test::WriteFileBytes(L"C:\\ext\\four.crx", "Cr24"));
     ClickRow(RowOfId(Id(4)));
     list.Command(ID_ADDON_LOCATE);
-    ASSERT_EQ(recorder.starts.size(), 1u);
-    EXPECT_EQ(recorder.starts[0].commandLine, L"C:\\windows\\Explorer /select,C:\\ext\\four.crx");
+    EXPECT_TRUE(recorder.starts.empty());
+    EXPECT_EQ(recorder.selections, std::vector<std::wstring>{L"C:\\ext\\four.crx"});
+    ::DeleteFileW(L"C:\\ext\\four.crx");
+    ::RemoveDirectoryW(L"C:\\ext");
     EXPECT_TRUE(prompts.Messages().empty());
 }
 

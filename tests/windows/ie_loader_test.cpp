@@ -14,6 +14,7 @@
 #include "pages/ie_loader_dialog.h"
 #include "repair/ie_loader.h"
 #include "resource.h"
+#include "support/files.h"
 #include "support/list_page.h"
 #include "support/process_recorder.h"
 #include "support/raw_registry.h"
@@ -673,15 +674,21 @@ TEST_F(AddOnPage, DeleteAsksThenRemovesOnlyThePreApprovedSubkeyAndListsAgain) {
 }
 
 TEST_F(AddOnPage, LocateShowsTheFileColumnInExplorer) {
+    // The file column as registered, environment references and all; the files are there.
+    ::CreateDirectoryW(L"C:\\windows\\tools", nullptr);
+    ASSERT_TRUE(test::WriteFileBytes(L"C:\\windows\\tools\\pt.exe", "MZ"));
+    ASSERT_TRUE(test::WriteFileBytes(L"C:\\windows\\system32\\srch.dll", "MZ"));
     test::ProcessRecorder recorder;
     for (const int row : {RowOf(Guid(3)), RowOf(Guid(1))}) {
         ClickRow(row, row);
         list.Command(ID_ADDON_LOCATE);
     }
-    ASSERT_EQ(recorder.starts.size(), 2u);
-    EXPECT_EQ(recorder.starts[0].application, L"C:\\windows\\explorer.exe");
-    EXPECT_EQ(recorder.starts[0].commandLine, L"C:\\windows\\Explorer /select,C:\\windows\\tools\\pt.exe");
-    EXPECT_EQ(recorder.starts[1].commandLine, L"C:\\windows\\Explorer /select,%SystemRoot%\\system32\\srch.dll");
+    EXPECT_TRUE(recorder.starts.empty());
+    EXPECT_EQ(recorder.selections, (std::vector<std::wstring>{L"C:\\windows\\tools\\pt.exe",
+                                                              L"C:\\windows\\system32\\srch.dll"}));
+    ::DeleteFileW(L"C:\\windows\\tools\\pt.exe");
+    ::DeleteFileW(L"C:\\windows\\system32\\srch.dll");
+    ::RemoveDirectoryW(L"C:\\windows\\tools");
 }
 
 // The same identifiers in both views: a row of each, the 32-bit one marked in its kind; delete and

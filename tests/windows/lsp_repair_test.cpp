@@ -103,7 +103,8 @@ public:
         processes.emplace_back(copy);
         return true;
     }
-    INT_PTR Shell(const lark::process::ShellRequest&) override { return 0; }
+    bool Shell(const lark::process::ShellRequest&) override { return false; }
+    bool Select(const std::wstring&) override { return false; }
     // Whether the last stand-in had ended when asked.
     bool LastEnded() const { return !processes.empty() && ::WaitForSingleObject(processes.back().get(), 0) == WAIT_OBJECT_0; }
 
@@ -322,40 +323,124 @@ TEST(VersionStrings, BothTextsOfTheFirstTranslationOrNothing) {
 
 // ---- Explorer ----
 
-TEST(LocateFile, ExplorerFromTheWindowsFolderWithTheFileSelected) {
-    test::ProcessRecorder recorder;
-    EXPECT_EQ(LocateFileInExplorer(L"C:\\Program Files\\x.dll"), 1);
-    EXPECT_EQ(LocateFileInExplorer(L""), 1);
-    EXPECT_EQ(LocateFileInExplorer(nullptr), 1);
-    ASSERT_EQ(recorder.starts.size(), 3u);
-    for (const auto& start : recorder.starts) {
-        EXPECT_EQ(start.application, L"C:\\windows\\explorer.exe");
-        EXPECT_EQ(start.showCommand, -1);  // default start-up information
+// Each path either reaches the shell as it is (expanded) or nothing happens at all; no program is
+// ever started for it.
+TEST(LocateFile, SelectsAnExistingLocalPathThroughTheShellOnly) {
+    const std::wstring folder = test::TempPath(L"locate a, b") + L"\\";
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring ordinary = folder + L"x y,z.dll";
+    ASSERT_TRUE(test::WriteFileBytes(ordinary, "MZ"));
+    const std::wstring notepad = L"C:\\windows\\notepad.exe";
+    struct Case {
+        std::wstring path;
+        std::wstring selected;  // empty: nothing
+    } const cases[] = {
+        {ordinary, ordinary},                                         // blanks and commas are the name's
+        {notepad, notepad},
+        {L"%SystemRoot%\\notepad.exe", notepad},
+        {L"C:\\windows", L"C:\\windows"},                              // a folder is selected in its parent
+        {L"c:\\windows\\notepad.exe", L"c:\\windows\\notepad.exe"},
+        {notepad + L",/root," + notepad, L""},                        // would add switches to a command line
+        {notepad + L",/select,C:\\x.dll", L""},
+        {L"\"" + notepad + L"\"", L""},                                 // quotes
+        {L"C:\\windows\\note\"pad.exe", L""},
+        {L"C:/windows/notepad.exe", L""},                             // forward slashes
+        {L"\\\\127.0.0.1\\c$\\windows\\notepad.exe", L""},          // a network share
+        {L"\\\\?\\C:\\windows\\notepad.exe", L""},
+        {L"notepad.exe", L""},                                        // relative names
+        {L"windows\\notepad.exe", L""},
+        {L"\\windows\\notepad.exe", L""},
+        {L"C:windows\\notepad.exe", L""},
+        {L"C:\\windows\\missing.dll", L""},                            // missing
+        {L"%UNSET_LOCATE_VARIABLE%\\x.dll", L""},
+        {L"", L""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.path));
+        test::ProcessRecorder recorder;
+        EXPECT_EQ(LocateFileInExplorer(c.path.c_str()), c.selected.empty() ? 0 : 1);
+        EXPECT_TRUE(recorder.starts.empty());
+        EXPECT_TRUE(recorder.shellCalls.empty());
+        EXPECT_EQ(recorder.selections,
+                  c.selected.empty() ? std::vector<std::wstring>() : std::vector<std::wstring>{c.selected});
     }
-    EXPECT_EQ(recorder.starts[0].commandLine, L"C:\\windows\\Explorer /select,C:\\Program Files\\x.dll");
-    EXPECT_EQ(recorder.starts[1].commandLine, L"C:\\windows\\Explorer /select,");
-    EXPECT_EQ(recorder.starts[2].commandLine, L"C:\\windows\\Explorer /select,");
-
-    recorder.startSucceeds = false;
-    EXPECT_EQ(LocateFileInExplorer(L"C:\\x.dll"), 0);
-}
-
-TEST(LocateFile, ACommandLineOver520CharactersIsNotStarted) {
     test::ProcessRecorder recorder;
-    const std::wstring prefix = L"C:\\windows\\Explorer /select,";
-    const std::wstring fits = L"C:\\" + std::wstring(519 - prefix.size() - 3, L'f');
-    ASSERT_EQ((prefix + fits).size(), 519u);
-    EXPECT_EQ(LocateFileInExplorer(fits.c_str()), 1);
-    EXPECT_EQ(LocateFileInExplorer((fits + L"g").c_str()), 0);
-    ASSERT_EQ(recorder.starts.size(), 1u);
-    EXPECT_EQ(recorder.starts[0].commandLine, prefix + fits);
+    EXPECT_EQ(LocateFileInExplorer(nullptr), 0);
+    recorder.selectSucceeds = false;  // the shell refused
+    EXPECT_EQ(LocateFileInExplorer(notepad.c_str()), 0);
+    EXPECT_EQ(recorder.selections.size(), 1u);
 }
 
-TEST(LocateFile, ExplorerIsNotWaitedFor) {
-    SleeperStarter starter(5000);
-    EXPECT_EQ(LocateFileInExplorer(L"C:\\x.dll"), 1);
-    ASSERT_EQ(starter.starts.size(), 1u);
-    EXPECT_FALSE(starter.LastEnded());
+// Explorer's file window (ExplorerWClass) of another process and the text of its selected item.
+struct ExplorerSelection {
+    HWND window = nullptr;
+    std::wstring title, selected;
+};
+
+BOOL CALLBACK FindList(HWND child, LPARAM parameter) {
+    if (test::ClassName(child) != L"SysListView32") return TRUE;
+    *reinterpret_cast<HWND*>(parameter) = child;
+    return FALSE;
+}
+
+ExplorerSelection ReadExplorerSelection() {
+    ExplorerSelection seen;
+    seen.window = ::FindWindowW(L"ExplorerWClass", nullptr);
+    if (!seen.window) return seen;
+    seen.title = test::WindowText(seen.window);
+    HWND list = nullptr;
+    ::EnumChildWindows(seen.window, FindList, reinterpret_cast<LPARAM>(&list));
+    const int row = list ? static_cast<int>(::SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED)) : -1;
+    if (row < 0) return seen;
+    // The item and its text live in Explorer's memory.
+    DWORD id = 0;
+    ::GetWindowThreadProcessId(list, &id);
+    lark::UniqueHandle explorer(::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, id));
+    if (!explorer) return seen;
+    auto* remote = static_cast<BYTE*>(::VirtualAllocEx(explorer.get(), nullptr, 4096, MEM_COMMIT, PAGE_READWRITE));
+    if (!remote) return seen;
+    LVITEMW item{};
+    item.pszText = reinterpret_cast<LPWSTR>(remote + 512);
+    item.cchTextMax = 1024;
+    wchar_t text[1024] = {};
+    if (::WriteProcessMemory(explorer.get(), remote, &item, sizeof(item), nullptr) &&
+        ::SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(remote)) > 0 &&
+        ::ReadProcessMemory(explorer.get(), remote + 512, text, sizeof(text) - sizeof(wchar_t), nullptr)) {
+        seen.selected = text;
+    }
+    ::VirtualFreeEx(explorer.get(), remote, 0, MEM_RELEASE);
+    return seen;
+}
+
+// The real shell call on a name with blanks and commas. Wine's shell opens the folder in a new
+// Explorer process and then hands it the item, giving it only a second to come up: on a cold start
+// the first call opens the folder without a selection, a second call selects the item.
+TEST(LocateFile, TheShellSelectsExactlyThatFile) {
+    const std::wstring folder = L"C:\\locate-real\\";
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring path = folder + L"x y,z, w.dll";
+    ASSERT_TRUE(test::WriteFileBytes(path, "MZ"));
+    ASSERT_TRUE(test::WriteFileBytes(folder + L"other.dll", "MZ"));
+    test::ProcessRecorder recorder(/*passThrough=*/true);
+    ExplorerSelection seen;
+    for (int attempt = 0; attempt < 2 && seen.selected.empty(); ++attempt) {
+        EXPECT_EQ(LocateFileInExplorer(path.c_str()), 1);
+        test::PumpUntil([&] { return !(seen = ReadExplorerSelection()).selected.empty(); }, 5000);
+    }
+    EXPECT_TRUE(recorder.starts.empty());
+    EXPECT_EQ(recorder.selections, std::vector<std::wstring>(recorder.selections.size(), path));
+    EXPECT_EQ(seen.title, L"locate-real");
+    EXPECT_EQ(seen.selected, L"x y,z, w.dll");
+    for (HWND window; (window = ::FindWindowW(L"ExplorerWClass", nullptr)) != nullptr;) {
+        DWORD id = 0;
+        ::GetWindowThreadProcessId(window, &id);
+        lark::UniqueHandle explorer(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, id));
+        ::PostMessageW(window, WM_CLOSE, 0, 0);
+        if (explorer && ::WaitForSingleObject(explorer.get(), 5000) != WAIT_OBJECT_0) {
+            ::TerminateProcess(explorer.get(), 0);
+        }
+        test::PumpMessages(100);
+    }
 }
 
 // ---- the page ----
@@ -546,9 +631,8 @@ TEST_F(LspPage, LocateShowsTheClickedRowsExpandedPathInExplorer) {
     test::ProcessRecorder recorder;
     list.Select(1);
     OnRow(0, ID_LSP_LOCATE);
-    ASSERT_EQ(recorder.starts.size(), 1u);
-    EXPECT_EQ(recorder.starts[0].application, L"C:\\windows\\explorer.exe");
-    EXPECT_EQ(recorder.starts[0].commandLine, L"C:\\windows\\Explorer /select," + kMswsock);
+    EXPECT_EQ(recorder.selections, std::vector<std::wstring>{kMswsock});
+    EXPECT_TRUE(recorder.starts.empty());
     EXPECT_TRUE(prompts.Messages().empty());
 }
 
@@ -616,8 +700,9 @@ TEST_F(LspPage, RowCommandsActOnRowMinusOneWhenTheClickHitNoRow) {
     EXPECT_EQ(page.ClickedRow(), -1);
     list.Command(ID_LSP_LOCATE);
     list.Command(ID_LSP_VERIFY);
-    ASSERT_EQ(recorder.starts.size(), 1u);
-    EXPECT_EQ(recorder.starts[0].commandLine, L"C:\\windows\\Explorer /select,");
+    // Row -1 has no path: nothing is selected and nothing started.
+    EXPECT_TRUE(recorder.selections.empty());
+    EXPECT_TRUE(recorder.starts.empty());
     EXPECT_EQ(prompts.Messages(), std::vector<std::wstring>{L"提示|此文件无签名或签名无效"});
 }
 

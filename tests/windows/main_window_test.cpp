@@ -3,6 +3,10 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <commdlg.h>
+
+#include <string>
+#include <vector>
 
 #include "app/larkspur_dlg.h"
 #include "resource.h"
@@ -103,6 +107,56 @@ TEST_F(MainWindow, SystemMenuCarriesTheAboutEntryThatOpensTheAboutBox) {
     test::DialogAnswerer about(IsAbout, IDOK);
     dialog.SendMessage(WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
     EXPECT_EQ(about.answered(), 1);
+}
+
+// The report item after the about entry: Save As with the date in the default name, the format by
+// the filter chosen, the filter's extension for a name without one; cancel writes nothing.
+TEST_F(MainWindow, SystemMenuSavesTheReportInTheFormatOfTheFilterChosen) {
+    HMENU systemMenu = ::GetSystemMenu(dialog.m_hWnd, FALSE);
+    const int count = ::GetMenuItemCount(systemMenu);
+    ASSERT_GE(count, 3);
+    EXPECT_EQ(::GetMenuItemID(systemMenu, count - 1), static_cast<UINT>(IDM_SAVEREPORT));
+    EXPECT_EQ(::GetMenuItemID(systemMenu, count - 2), static_cast<UINT>(IDM_ABOUTBOX));
+    wchar_t text[260] = {};
+    ASSERT_GT(::GetMenuStringW(systemMenu, IDM_SAVEREPORT, text, 260, MF_BYCOMMAND), 0);
+    EXPECT_STREQ(text, L"保存检测报告(&R)...");
+
+    const std::wstring json = test::TempPath(L"menu-report");  // no extension: the filter's
+    const std::wstring textReport = test::TempPath(L"menu-report.log");
+    prompts.saveAsPaths = {L"", json, textReport};
+    prompts.saveAsFilters = {1, 2, 1};
+    for (int i = 0; i < 3; ++i) dialog.SendMessage(WM_SYSCOMMAND, IDM_SAVEREPORT, 0);
+
+    ASSERT_EQ(prompts.requests.size(), 5u);  // three Save As, two notices
+    SYSTEMTIME now{};
+    ::GetLocalTime(&now);
+    wchar_t name[64] = {};
+    ::wsprintfW(name, L"Larkspur检测报告_%04u-%02u-%02u.txt", now.wYear, now.wMonth, now.wDay);
+    EXPECT_EQ(prompts.requests[0].kind, lark::prompts::Request::Kind::SaveAs);
+    EXPECT_EQ(prompts.requests[0].text, name);
+    EXPECT_EQ(prompts.requests[0].caption, L"文本文件 (*.txt)|*.txt|JSON 文件 (*.json)|*.json||");
+    EXPECT_EQ(prompts.requests[0].defaultExtension, L"txt");
+    EXPECT_TRUE(prompts.requests[0].flags & OFN_OVERWRITEPROMPT);
+    // Cancelled: nothing written, nothing said; then two reports, each followed by its notice.
+    EXPECT_EQ(prompts.Messages(), (std::vector<std::wstring>{L"提示|检测报告已保存", L"提示|检测报告已保存"}));
+    const auto bytes = [](const std::wstring& path) {
+        std::string content;
+        HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return content;
+        content.resize(::GetFileSize(file, nullptr));
+        DWORD read = 0;
+        ::ReadFile(file, content.data(), static_cast<DWORD>(content.size()), &read, nullptr);
+        ::CloseHandle(file);
+        return content;
+    };
+    EXPECT_EQ(bytes(json + L".json").substr(0, 14), "{\n  \"program\":");
+    EXPECT_EQ(bytes(textReport).substr(0, 3), "\xEF\xBB\xBF");
+    EXPECT_EQ(::GetFileAttributesW(json.c_str()), INVALID_FILE_ATTRIBUTES);
+
+    // A report that cannot be written says so.
+    prompts.saveAsPaths = {test::TempPath(L"no-such-folder\\r.txt")};
+    dialog.SendMessage(WM_SYSCOMMAND, IDM_SAVEREPORT, 0);
+    EXPECT_EQ(prompts.Messages().back(), L"错误|保存检测报告出错");
 }
 
 TEST_F(MainWindow, BannerIsHiddenUntilTimerTwoThenReplacesThePicture) {

@@ -315,6 +315,7 @@ TEST_F(OtherPage, SelectAllTicksTheGroupThenInvertsIt) {
     EXPECT_TRUE(Ticked(IDC_FIX_HIDDEN_FOLDERS));
     EXPECT_EQ(test::WindowText(Item(IDC_SELECT_ALL)), L"全  选");
     EXPECT_TRUE(prompts.requests.empty());
+    EXPECT_TRUE(processes.starts.empty());
     EXPECT_TRUE(processes.shellCalls.empty());
 }
 
@@ -389,22 +390,28 @@ TEST_F(OtherPage, RepairsTheDemoSeed) {
 TEST_F(OtherPage, BrowserLinksStartRegsvr32TwiceByFullPathHidden) {
     TickOnly({IDC_FIX_IE_LINKS});
     Click(IDC_FIX_REPAIR);
-    ASSERT_EQ(processes.shellCalls.size(), 2u);
-    const std::wstring regsvr32 = lark::process::SystemDirectory() + L"\\regsvr32.exe";
-    const wchar_t* parameters[] = {L"/s actxprxy.dll", L"/s shdocvw.dll"};
+    ASSERT_EQ(processes.starts.size(), 2u);
+    const std::wstring system = lark::process::SystemDirectory();
+    const std::wstring regsvr32 = system + L"\\regsvr32.exe";
+    const wchar_t* libraries[] = {L"actxprxy.dll", L"shdocvw.dll"};
     for (int i = 0; i < 2; ++i) {
-        const auto& call = processes.shellCalls[i];
-        EXPECT_EQ(call.verb, L"open");
-        EXPECT_EQ(call.file, regsvr32);
-        EXPECT_EQ(call.parameters, parameters[i]);
-        EXPECT_EQ(call.directory, L"");
-        EXPECT_EQ(call.owner, nullptr);
-        EXPECT_EQ(call.showCommand, SW_HIDE);
+        const auto& start = processes.starts[i];
+        EXPECT_EQ(start.application, regsvr32);
+        EXPECT_EQ(start.commandLine, L"\"" + regsvr32 + L"\" /s \"" + system + L"\\" + libraries[i] + L"\"");
+        EXPECT_EQ(start.directory, system);
+        EXPECT_EQ(start.showCommand, SW_HIDE);
+        EXPECT_EQ(start.rights, lark::process::Rights::Caller);  // registering needs the administrator
     }
-    EXPECT_TRUE(processes.starts.empty());
+    // Started directly, never through the shell and its associations.
+    EXPECT_TRUE(processes.shellCalls.empty());
     EXPECT_EQ(prompts.Messages(), std::vector<std::wstring>{kRepairDone});
-    // The path names a program that really starts.
-    EXPECT_GT(lark::process::RealShell(processes.shellCalls[0]), 32);
+    // The command line names a program and a library that are there: regsvr32 registers it.
+    lark::UniqueHandle process;
+    ASSERT_TRUE(lark::process::RealStart(processes.starts[0], process));
+    ASSERT_EQ(::WaitForSingleObject(process.get(), 30000), WAIT_OBJECT_0);
+    DWORD exitCode = 1;
+    EXPECT_TRUE(::GetExitCodeProcess(process.get(), &exitCode));
+    EXPECT_EQ(exitCode, 0u);
 }
 
 TEST_F(OtherPage, BootRecordIsResetOnlyAfterYes) {
@@ -450,7 +457,7 @@ TEST_F(OtherPage, RepairRunsInOrderAndReportsOnce) {
         EXPECT_TRUE(SafeBootRestored());
         EXPECT_EQ(disk.Writes(), 0);  // the rest has not
         EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, kHideFileExt, L"DefaultValue")->Dword(), 0u);
-        EXPECT_TRUE(processes.shellCalls.empty());
+        EXPECT_TRUE(processes.starts.empty());
     };
     Click(IDC_FIX_REPAIR);
     EXPECT_TRUE(checkedAtWarning);
@@ -461,7 +468,7 @@ TEST_F(OtherPage, RepairRunsInOrderAndReportsOnce) {
     ExpectDword(HKEY_LOCAL_MACHINE, kShowAll, L"DefaultValue", 2);
     ExpectDword(HKEY_CURRENT_USER, kRestrictions, L"NoBrowserOptions", 0);
     ExpectDword(HKEY_CURRENT_USER, kExplorerPolicy, L"NoTrayContextMenu", 0);
-    EXPECT_EQ(processes.shellCalls.size(), 2u);
+    EXPECT_EQ(processes.starts.size(), 2u);
     for (int id : kAllBoxes) EXPECT_EQ(Ticked(id), id != IDC_FIX_HIDDEN_FOLDERS) << id;  // boxes stay
 }
 

@@ -97,6 +97,12 @@ class WatchingRecorder : public test::ProcessRecorder {
 public:
     WatchingRecorder() : ProcessRecorder(/*passThrough=*/true) {}
     bool Start(const lark::process::StartRequest& request, lark::UniqueHandle& process) override {
+        if (test::Env(L"HANDOFF_REFUSE_START") == L"1") {
+            startSucceeds = passThrough = false;
+            const bool started = ProcessRecorder::Start(request, process);
+            refused_ = true;
+            return started;
+        }
         const bool started = ProcessRecorder::Start(request, process);
         HANDLE copy = nullptr;
         if (started && process &&
@@ -105,6 +111,7 @@ public:
         }
         return started;
     }
+    bool Refused() const { return refused_.load(); }
     bool UpdaterEnded() const {
         HANDLE updater = updater_.load();
         return updater && ::WaitForSingleObject(updater, 0) == WAIT_OBJECT_0;
@@ -115,6 +122,7 @@ public:
 
 private:
     std::atomic<HANDLE> updater_{nullptr};
+    std::atomic<bool> refused_{false};
 };
 
 TEST(HandOffPage, Watch) {
@@ -132,7 +140,7 @@ TEST(HandOffPage, Watch) {
     // Until the updater has run (or for a while when there is none beside us), then a few ticks more.
     const bool updaterBeside =
         ::GetFileAttributesW((lark::process::ProgramDirectory() + L"Tolvane.exe").c_str()) != INVALID_FILE_ATTRIBUTES;
-    test::PumpUntil([&] { return recorder.UpdaterEnded(); }, updaterBeside ? 20000 : 1000);
+    test::PumpUntil([&] { return recorder.UpdaterEnded() || recorder.Refused(); }, updaterBeside ? 20000 : 1000);
     DWORD flagSeen = 0, noticeSeen = 0;
     int toggles = 0, lastPhase = page.AboutPhase();
     const DWORD start = ::GetTickCount();
@@ -156,10 +164,10 @@ TEST(HandOffPage, Watch) {
         put(L"start.application", s.application);
         put(L"start.commandLine", s.commandLine);
         put(L"start.show", std::to_wstring(s.showCommand));
+        put(L"start.rights", s.rights == lark::process::Rights::DesktopUser ? L"desktop user" : L"caller");
     }
     put(L"shells", std::to_wstring(shells.size()));
     for (const auto& s : shells) {
-        put(L"shell.owner", std::to_wstring(reinterpret_cast<INT_PTR>(s.owner)));
         put(L"shell.verb", s.verb);
         put(L"shell.file", s.file);
         put(L"shell.parameters", s.parameters);
@@ -182,6 +190,7 @@ using Report = std::map<std::wstring, std::wstring>;
 struct CaseRun {
     Report report;
     std::vector<std::wstring> updaterCommandLines;  // as the stand-in saw them
+    std::vector<std::wstring> updaterTokens;        // what the stand-in's token held
     size_t browserOpens = 0;
 };
 
@@ -190,6 +199,7 @@ struct Case {
     bool updaterBeside = true;
     bool updaterInCurrentFolder = false;
     std::wstring exitCode = L"0";
+    bool refuseStart = false;  // the seam fails the start, as when no desktop user's rights can be had
 };
 
 // Copies this test as the program into a fresh folder (short, so that long names still fit the
@@ -214,10 +224,12 @@ CaseRun RunCase(const std::wstring& folderName, const Case& c) {
     }
 
     const std::wstring report = folder + L"report.txt", updaterLog = folder + L"updater.log";
+    const std::wstring tokenLog = folder + L"token.log";
     const size_t opensBefore = test::BrowserOpens();
     lark::UniqueHandle process = Launch(L"\"" + program + L"\" --gtest_brief=1 --gtest_filter=HandOffPage.*",
                                         {{L"HANDOFF_REPORT", report}, {L"HANDOFF_LOG", updaterLog},
-                                         {L"HANDOFF_EXIT", c.exitCode}},
+                                         {L"HANDOFF_TOKEN_LOG", tokenLog}, {L"HANDOFF_EXIT", c.exitCode},
+                                         {L"HANDOFF_REFUSE_START", c.refuseStart ? L"1" : L""}},
                                         cwd);
     EXPECT_EQ(WaitFor(process, 60000), 0) << "page mode failed";
     if (c.exitCode == L"101") test::PumpUntil([&] { return test::BrowserOpens() > opensBefore; }, 10000);
@@ -227,6 +239,7 @@ CaseRun RunCase(const std::wstring& folderName, const Case& c) {
         if (equals != std::wstring::npos) run.report[line.substr(0, equals)] += line.substr(equals + 1);
     }
     run.updaterCommandLines = Lines(ReadWide(updaterLog));
+    run.updaterTokens = Lines(ReadWide(tokenLog));
     return run;
 }
 
@@ -249,10 +262,11 @@ TEST(UpdateHandOff, ExitCodesDecideBetweenNoticePageAndNothing) {
         Report& r = run.report;
         ASSERT_EQ(r[L"starts"], L"1");
         EXPECT_EQ(r[L"start.application"], L"C:\\ho\\code" + std::wstring(e.exitCode) + L"\\Tolvane.exe");
-        EXPECT_EQ(r[L"start.commandLine"], L"Tolvane.exe K00000031 v1.6 Larkspur.exe");
+        EXPECT_EQ(r[L"start.commandLine"], L"Tolvane.exe K00000031 v1.6 \"Larkspur.exe\"");
         EXPECT_EQ(r[L"start.show"], L"-1");  // start-up information left at its defaults
+        EXPECT_EQ(r[L"start.rights"], L"desktop user");
         ASSERT_EQ(run.updaterCommandLines.size(), 1u);
-        EXPECT_EQ(run.updaterCommandLines[0], L"Tolvane.exe K00000031 v1.6 Larkspur.exe");
+        EXPECT_EQ(run.updaterCommandLines[0], L"Tolvane.exe K00000031 v1.6 \"Larkspur.exe\"");
         EXPECT_EQ(r[L"exitCode"], e.exitCode);
         EXPECT_EQ(r[L"aboutAtStart"], kAboutPlain);
         if (e.notice) {
@@ -269,8 +283,9 @@ TEST(UpdateHandOff, ExitCodesDecideBetweenNoticePageAndNothing) {
             EXPECT_EQ(r[L"aboutAtEnd"], kAboutPlain);
         }
         if (e.page) {
+            // Asked of the desktop's shell, not started by us.
             ASSERT_EQ(r[L"shells"], L"1");
-            EXPECT_EQ(r[L"shell.owner"], L"0");
+            EXPECT_EQ(r[L"starts"], L"1");
             EXPECT_EQ(r[L"shell.verb"], L"open");
             EXPECT_EQ(r[L"shell.file"], kProductPage);
             EXPECT_EQ(r[L"shell.parameters"], L"");
@@ -284,16 +299,18 @@ TEST(UpdateHandOff, ExitCodesDecideBetweenNoticePageAndNothing) {
     }
 }
 
-TEST(UpdateHandOff, PassesTheProgramsOwnFileNameLast) {
-    // 27 characters of fixed text leave 232 for the name and extension in the 260-character line.
+TEST(UpdateHandOff, PassesTheProgramsOwnFileNameLastQuoted) {
+    // 27 characters of fixed text and two quotes leave 230 for the name and extension in the
+    // 260-character line.
     struct Expect {
         const wchar_t* folder;
         std::wstring name;
         bool started;
     } const cases[] = {
         {L"renamed", L"Repair2.EXE", true},
-        {L"fits", Name(232, L".exe"), true},
-        {L"toolong", Name(233, L".exe"), false},
+        {L"second", L"Larkspur (1).exe", true},  // as a browser names a second download
+        {L"fits", Name(230, L".exe"), true},
+        {L"toolong", Name(231, L".exe"), false},
     };
     for (const auto& e : cases) {
         SCOPED_TRACE(testing::PrintToString(e.name));
@@ -306,9 +323,44 @@ TEST(UpdateHandOff, PassesTheProgramsOwnFileNameLast) {
             continue;
         }
         ASSERT_EQ(run.updaterCommandLines.size(), 1u);
-        EXPECT_EQ(run.updaterCommandLines[0], L"Tolvane.exe K00000031 v1.6 " + e.name);
-        EXPECT_EQ(run.report[L"start.commandLine"], L"Tolvane.exe K00000031 v1.6 " + e.name);
+        EXPECT_EQ(run.updaterCommandLines[0], L"Tolvane.exe K00000031 v1.6 \"" + e.name + L"\"");
+        EXPECT_EQ(run.report[L"start.commandLine"], L"Tolvane.exe K00000031 v1.6 \"" + e.name + L"\"");
     }
+}
+
+// The updater runs with the desktop user's rights. Wine has no desktop shell process to take a
+// token from, so the restricted copy of ours is what it gets: the administrators group for deny
+// only. Wine keeps the privileges and the integrity level of a restricted token as they were, so
+// only the group shows here.
+TEST(UpdateHandOff, RunsTheUpdaterWithoutTheAdministratorsGroup) {
+    CaseRun run = RunCase(L"token", Case{});
+    ASSERT_EQ(run.updaterTokens.size(), 1u);
+    EXPECT_EQ(run.updaterTokens[0].substr(0, run.updaterTokens[0].find(L" integrity")),
+              L"administrators=deny-only member=0");
+    // The control: this test itself runs with the group enabled.
+    BOOL member = FALSE;
+    BYTE administrators[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof(administrators);
+    ASSERT_TRUE(::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size));
+    ASSERT_TRUE(::CheckTokenMembership(nullptr, administrators, &member));
+    EXPECT_TRUE(member);
+}
+
+// When no rights but ours can be had the start fails: the updater does not run and the program
+// goes on as when the update server cannot be reached.
+TEST(UpdateHandOff, NoDesktopUsersRightsNoUpdater) {
+    Case c;
+    c.refuseStart = true;
+    c.exitCode = L"100";  // what the updater would have said
+    CaseRun run = RunCase(L"refused", c);
+    Report& r = run.report;
+    ASSERT_EQ(r[L"starts"], L"1");
+    EXPECT_EQ(r[L"start.rights"], L"desktop user");
+    EXPECT_TRUE(run.updaterCommandLines.empty());
+    EXPECT_EQ(r[L"exitCode"], L"0");
+    EXPECT_EQ(r[L"flag"], L"0");
+    EXPECT_EQ(r[L"shells"], L"0");
+    EXPECT_EQ(run.browserOpens, 0u);
 }
 
 TEST(UpdateHandOff, RunsOnlyAnUpdaterBesideTheProgram) {

@@ -69,6 +69,43 @@ public:
         }
     }
 
+    // The names in a thunk table of 64-bit entries that ends with 0; entries imported by ordinal
+    // have no name and are left out.
+    bool ReadThunkNames(DWORD rva, const std::string& library, std::vector<std::string>& names) const {
+        if (rva == 0) return true;
+        std::size_t at = Offset(rva);
+        if (at == std::string::npos) return false;
+        for (;; at += sizeof(ULONGLONG)) {
+            if (at + sizeof(ULONGLONG) > bytes_.size()) return false;
+            ULONGLONG entry = 0;
+            std::memcpy(&entry, bytes_.data() + at, sizeof(entry));
+            if (entry == 0) return true;
+            if (entry & IMAGE_ORDINAL_FLAG64) continue;
+            // IMAGE_IMPORT_BY_NAME: a two-byte hint, then the name.
+            std::optional<std::string> name = Name(static_cast<DWORD>(entry) + 2);
+            if (!name) return false;
+            names.push_back(library + "!" + *name);
+        }
+    }
+
+    // The library and name table of each descriptor of an import-style directory.
+    template <class Descriptor>
+    bool ReadFunctions(int directory, DWORD Descriptor::*libraryName, DWORD (*names)(const Descriptor&),
+                       std::vector<std::string>& functions) const {
+        const DWORD rva = Directory(directory).VirtualAddress;
+        if (rva == 0) return true;
+        std::size_t at = Offset(rva);
+        if (at == std::string::npos) return false;
+        for (;; at += sizeof(Descriptor)) {
+            if (at + sizeof(Descriptor) > bytes_.size()) return false;
+            Descriptor descriptor;
+            std::memcpy(&descriptor, bytes_.data() + at, sizeof(descriptor));
+            if (descriptor.*libraryName == 0) return true;
+            std::optional<std::string> library = Name(descriptor.*libraryName);
+            if (!library || !ReadThunkNames(names(descriptor), *library, functions)) return false;
+        }
+    }
+
 private:
     const std::string& bytes_;
     const IMAGE_NT_HEADERS64* nt_ = nullptr;
@@ -84,6 +121,19 @@ std::optional<PeImports> ReadPeImports(const std::string& bytes) {
     if (!image.ReadNames(IMAGE_DIRECTORY_ENTRY_IMPORT, &IMAGE_IMPORT_DESCRIPTOR::Name, result.libraries) ||
         !image.ReadNames(IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT, &IMAGE_DELAYLOAD_DESCRIPTOR::DllNameRVA,
                          result.delayLibraries)) {
+        return std::nullopt;
+    }
+    // The name table (the thunks before binding); a linker may leave it out and keep only the
+    // address table.
+    auto importNames = [](const IMAGE_IMPORT_DESCRIPTOR& d) -> DWORD {
+        return d.OriginalFirstThunk != 0 ? d.OriginalFirstThunk : d.FirstThunk;
+    };
+    auto delayNames = [](const IMAGE_DELAYLOAD_DESCRIPTOR& d) -> DWORD { return d.ImportNameTableRVA; };
+    if (!image.ReadFunctions<IMAGE_IMPORT_DESCRIPTOR>(IMAGE_DIRECTORY_ENTRY_IMPORT, &IMAGE_IMPORT_DESCRIPTOR::Name,
+                                                      importNames, result.functions) ||
+        !image.ReadFunctions<IMAGE_DELAYLOAD_DESCRIPTOR>(IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT,
+                                                         &IMAGE_DELAYLOAD_DESCRIPTOR::DllNameRVA, delayNames,
+                                                         result.functions)) {
         return std::nullopt;
     }
     return result;

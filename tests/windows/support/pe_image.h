@@ -14,6 +14,8 @@ struct PeImports {
     WORD subsystem = 0;
     std::vector<std::string> libraries;       // the import directory, in its order
     std::vector<std::string> delayLibraries;  // the delay-load directory, in its order
+    // Every function imported by name, static and delay-loaded, as "library!name" in table order.
+    std::vector<std::string> functions;
 };
 
 // Nothing when the bytes are not a 64-bit PE file, or a directory or a name lies outside them.

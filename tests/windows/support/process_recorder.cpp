@@ -15,12 +15,20 @@ bool ProcessRecorder::Start(const lark::process::StartRequest& request, lark::Un
     return startSucceeds;
 }
 
-INT_PTR ProcessRecorder::Shell(const lark::process::ShellRequest& request) {
+bool ProcessRecorder::Shell(const lark::process::ShellRequest& request) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         shellCalls.push_back(request);
     }
-    return passThrough ? lark::process::RealShell(request) : shellResult;
+    return passThrough ? lark::process::RealShell(request) : shellSucceeds;
+}
+
+bool ProcessRecorder::Select(const std::wstring& path) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        selections.push_back(path);
+    }
+    return passThrough ? lark::process::RealSelect(path) : selectSucceeds;
 }
 
 std::vector<lark::process::StartRequest> ProcessRecorder::Starts() const {

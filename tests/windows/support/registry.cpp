@@ -90,6 +90,53 @@ std::vector<std::wstring> SubkeyNames(HKEY root, const std::wstring& path, REGSA
     return names;
 }
 
+namespace {
+
+void AppendSnapshot(HKEY parent, const std::wstring& name, const std::wstring& path, std::vector<std::wstring>& lines) {
+    lark::UniqueRegKey key;
+    if (::RegOpenKeyExW(parent, name.empty() ? nullptr : name.c_str(), REG_OPTION_OPEN_LINK, KEY_READ, key.put()) !=
+        ERROR_SUCCESS) {
+        lines.push_back(path + L" (unreadable)");
+        return;
+    }
+    lines.push_back(path);
+    static const wchar_t kHex[] = L"0123456789abcdef";
+    std::vector<BYTE> data(1 << 16);
+    for (DWORD i = 0;; ++i) {
+        wchar_t valueName[16384];
+        DWORD nameLength = 16384, type = 0, size = static_cast<DWORD>(data.size());
+        LONG error = ::RegEnumValueW(key.get(), i, valueName, &nameLength, nullptr, &type, data.data(), &size);
+        if (error == ERROR_MORE_DATA) {
+            data.resize(size);
+            nameLength = 16384;
+            error = ::RegEnumValueW(key.get(), i, valueName, &nameLength, nullptr, &type, data.data(), &size);
+        }
+        if (error != ERROR_SUCCESS) break;
+        std::wstring line = path + L"|" + std::wstring(valueName, nameLength) + L"|" + std::to_wstring(type) + L"|";
+        for (DWORD b = 0; b < size; ++b) {
+            line += kHex[data[b] >> 4];
+            line += kHex[data[b] & 15];
+        }
+        lines.push_back(std::move(line));
+    }
+    for (DWORD i = 0;; ++i) {
+        wchar_t child[512];
+        DWORD length = 512;
+        if (::RegEnumKeyExW(key.get(), i, child, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        const std::wstring childName(child, length);
+        AppendSnapshot(key.get(), childName, path + L"\\" + childName, lines);
+    }
+}
+
+}  // namespace
+
+std::vector<std::wstring> RegistrySnapshot(HKEY root, const std::wstring& path) {
+    std::vector<std::wstring> lines;
+    AppendSnapshot(root, path, path, lines);
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
 ScopedKeys::ScopedKeys(HKEY root, std::vector<std::wstring> paths, REGSAM view)
     : root_(root), paths_(std::move(paths)), view_(view) {
     for (const auto& path : paths_) DeleteTree(root_, path, view_);

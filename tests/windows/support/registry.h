@@ -33,6 +33,11 @@ void DeleteTree(HKEY root, const std::wstring& path, REGSAM view = 0);
 // Names of the direct subkeys, sorted.
 std::vector<std::wstring> SubkeyNames(HKEY root, const std::wstring& path, REGSAM view = 0);
 
+// Every key below root\path (that key included) with its values, one line per key and per value
+// ("key" / "key|name|type|data in hex"), sorted. Registry links are listed as keys, not followed.
+// Two snapshots are equal exactly when nothing below the key changed.
+std::vector<std::wstring> RegistrySnapshot(HKEY root, const std::wstring& path = L"");
+
 // Deletes the listed keys when created and again when destroyed.
 class ScopedKeys {
 public:

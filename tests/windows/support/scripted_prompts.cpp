@@ -59,6 +59,15 @@ bool ScriptedPrompts::SaveAs(const Request& request, std::wstring& path) {
     return Take(saveAsPaths, path);
 }
 
+bool ScriptedPrompts::SaveAsWithFilter(const Request& request, std::wstring& path, int& filterIndex) {
+    filterIndex = 1;
+    if (!saveAsFilters.empty()) {
+        filterIndex = saveAsFilters.front();
+        saveAsFilters.pop_front();
+    }
+    return SaveAs(request, path);
+}
+
 bool ScriptedPrompts::BrowseFolder(const Request& request, std::wstring& path) {
     requests.push_back(request);
     return Take(folderPaths, path);

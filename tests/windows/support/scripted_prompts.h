@@ -19,6 +19,7 @@ public:
     std::deque<UINT> menuChoices;
     std::deque<std::wstring> saveAsPaths;   // an empty text means "cancelled"
     std::deque<std::wstring> folderPaths;   // an empty text means "cancelled"
+    std::deque<int> saveAsFilters;          // the filter chosen with each Save As (1 when empty)
 
     std::vector<lark::prompts::Request> requests;
 
@@ -32,6 +33,7 @@ public:
     UINT PopupMenu(const lark::prompts::Request& request) override;
     bool SaveAs(const lark::prompts::Request& request, std::wstring& path) override;
     bool BrowseFolder(const lark::prompts::Request& request, std::wstring& path) override;
+    bool SaveAsWithFilter(const lark::prompts::Request& request, std::wstring& path, int& filterIndex) override;
 
 private:
     lark::prompts::Responder* previous_;
