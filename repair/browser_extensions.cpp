@@ -198,8 +198,10 @@ std::vector<std::wstring> Subfolders(const std::wstring& folder, int limit) {
 // opened as itself (it has no data to read), and a folder does not open as a file; its size is found
 // by reading, which costs less than asking for it.
 std::optional<std::string> ReadProfileFile(const std::wstring& path) {
-    lark::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    constexpr DWORD kAsItself = FILE_FLAG_OPEN_REPARSE_POINT;
+    lark::UniqueFile file(
+        ::CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, kAsItself, nullptr));
     if (!file) return std::nullopt;
     constexpr DWORD kChunk = 64 * 1024;
     std::string bytes;

@@ -147,7 +147,8 @@ DWORD EnumerateClsidAddOns(const wchar_t* sourceKey, int kind, lark::RegistryVie
 
 DWORD EnumerateBrowserExtensions(lark::RegistryView view, const AddOnSink& sink) {
     if (!sink) return kNoSink;
-    return ForEachSubkey(HKEY_LOCAL_MACHINE, kExtensionsKey, view, OnEnumerationError::SkipSubkey, [&](const wchar_t* name) {
+    const auto onError = OnEnumerationError::SkipSubkey;
+    return ForEachSubkey(HKEY_LOCAL_MACHINE, kExtensionsKey, view, onError, [&](const wchar_t* name) {
         const auto path = KeyPath(kExtensionsKey, name);
         lark::UniqueRegKey extension;
         if (!path || ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path->c_str(), 0, KEY_READ | lark::ViewAccess(view),

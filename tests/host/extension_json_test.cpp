@@ -96,7 +96,8 @@ TEST(ExtensionSettings, MembersWithTheirModeAndUpdateUrl) {
                                 u"\": {\"installation_mode\": \"force_installed\", \"update_url\": \"https://u/x\"},"
                                 u" \"*\": {\"installation_mode\": \"blocked\"},\n \"" +
                                 kOther +
-                                u"\":{\"installation_mode\":\"normal_installed\",\"other\":[1,{\"update_url\":\"no\"}]},"
+                                u"\":{\"installation_mode\":\"normal_installed\","
+                                u"\"other\":[1,{\"update_url\":\"no\"}]},"
                                 u"\"x\":{}}";
     const auto members = Members(text);
     ASSERT_TRUE(members);
@@ -255,7 +256,8 @@ TEST(ExtensionSettings, DeepNestingAndLargeTextsAreReadWithoutTheCallStack) {
     int count = 0;
     while (big.size() < 512 * 1024) {
         const std::string number = std::to_string(count++);
-        big += u"\"m" + std::u16string(number.begin(), number.end()) + u"\":{\"installation_mode\":\"allowed\",\"pad\":\"" +
+        big += u"\"m" + std::u16string(number.begin(), number.end()) +
+               u"\":{\"installation_mode\":\"allowed\",\"pad\":\"" +
                std::u16string(40, u'x') + u"\"},";
         if (count == 1000) big += u"\"" + kId + u"\":{\"installation_mode\":\"force_installed\"},";
     }
@@ -280,7 +282,8 @@ TEST(Manifest, NameAndDefaultLocaleAtTheTop) {
         bool found;
         std::u16string extension, locale;
     } cases[] = {
-        {"plain", R"({"name":"Coupon Finder","version":"1.0","default_locale":"zh_CN"})", true, u"Coupon Finder", u"zh_CN"},
+        {"plain", R"({"name":"Coupon Finder","version":"1.0","default_locale":"zh_CN"})", true, u"Coupon Finder",
+         u"zh_CN"},
         {"byte-order mark", "\xEF\xBB\xBF{\"name\":\"\xE4\xBC\x98\xE6\x83\xA0\"}", true, u"\u4f18\u60e0", u""},
         {"nested name is not it", R"({"browser_action":{"name":"x"},"name":"Top"})", true, u"Top", u""},
         {"last name counts", R"({"name":"One","name":"Two"})", true, u"Two", u""},

@@ -219,7 +219,8 @@ TEST_F(BrowserExtensionRoutines, EveryLayoutIsOneRowThatKeepsItsEntry) {
             L"{\"" + Id(4) + L"\": {\"installation_mode\": \"force_installed\", \"update_url\": \"https://u/4\"},\n"
             L" \"*\": {\"installation_mode\": \"blocked\"},\n \"" + Id(5) +
             L"\": {\"installation_mode\": \"normal_installed\"},\n \"" + Id(6) +
-            L"\": {\"installation_mode\": \"allowed\"},\n \"" + Id(4) + L"\": {\"installation_mode\": \"force_installed\"}}");
+            L"\": {\"installation_mode\": \"allowed\"},\n \"" + Id(4) +
+            L"\": {\"installation_mode\": \"force_installed\"}}");
     SetText(kCU, Policies(kEdge), kExtensionSettingsValue,
             L"{\"" + Id(7) + L"\":{\"installation_mode\":\"normal_installed\",\"update_url\":\"https://u/7\"}}");
     SetText(kLM, External(kChromium) + L"\\" + Id(8), L"update_url", L"https://u/8");
@@ -317,8 +318,8 @@ TEST_F(BrowserExtensionRoutines, LargeListsAndTextsAreReadInTime) {
     // A settings text of a megabyte with a forced member 10,000 deep in the middle.
     std::wstring big = L"{";
     for (int n = 0; big.size() < 512 * 1024; ++n) {
-        big += L"\"m" + std::to_wstring(n) + L"\":{\"installation_mode\":\"allowed\",\"pad\":\"" + std::wstring(60, L'x') +
-               L"\"},";
+        big += L"\"m" + std::to_wstring(n) + L"\":{\"installation_mode\":\"allowed\",\"pad\":\"" +
+               std::wstring(60, L'x') + L"\"},";
         if (n == 1000) {
             big += L"\"" + Id(5) + L"\":{\"installation_mode\":\"force_installed\",\"deep\":" +
                    std::wstring(10000, L'[') + std::wstring(10000, L']') + L"},";
@@ -372,7 +373,8 @@ TEST_F(BrowserExtensionRoutines, DeleteRemovesExactlyTheEntryOfTheRow) {
         {"Chrome settings member", Listed(kChrome, kSettings, kLM, k64View, Id(4), 0, Id(4))},
         {"Chromium external", Listed(kChromium, kExternal, kLM, k64View, Id(6), 0, Id(6), L"https://u/6")},
         {"Chromium external, 32-bit", Listed(kChromium, kExternal, kLM, k32View, Id(6), 0, Id(6), L"https://u/6-32")},
-        {"Chrome external, HKCU", Listed(kChrome, kExternal, kCU, k64View, Id(7), 0, Id(7), L"C:\\ext\\seven.crx", true)},
+        {"Chrome external, HKCU",
+         Listed(kChrome, kExternal, kCU, k64View, Id(7), 0, Id(7), L"C:\\ext\\seven.crx", true)},
     };
     for (const auto& d : deletions) {
         for (const auto& path : BrowserExtensionTest::Paths(true)) {
@@ -393,7 +395,8 @@ TEST_F(BrowserExtensionRoutines, DeleteRemovesExactlyTheEntryOfTheRow) {
             // the same object less that member: the host test of the settings reader shows it).
             const auto rest = RemoveSettingsMember(U16(settings), 0);
             ASSERT_TRUE(rest);
-            ASSERT_EQ(*rest, u"{\r\n \"" + U16(Id(5)) + u"\": {\"installation_mode\": \"normal_installed\", \"x\": [1, 2.5e3, null]}}");
+            ASSERT_EQ(*rest, u"{\r\n \"" + U16(Id(5)) +
+                                 u"\": {\"installation_mode\": \"normal_installed\", \"x\": [1, 2.5e3, null]}}");
             std::vector<BYTE> data(reinterpret_cast<const BYTE*>(rest->c_str()),
                                    reinterpret_cast<const BYTE*>(rest->c_str() + rest->size() + 1));
             expected[hive + Policies(d.row.browser) + L"|" + kExtensionSettingsValue] = {REG_EXPAND_SZ, data};
@@ -454,8 +457,9 @@ TEST_F(BrowserExtensionRoutines, DeleteActsOnlyWhileTheEntryIsTheOneShown) {
                      L"{\"" + Id(2) + L"\":{\"installation_mode\":\"force_installed\"}}");
          },
          second, ERROR_FILE_NOT_FOUND},
-        {"external now another URL", [&] { SetText(kLM, External(kEdge) + L"\\" + Id(3), L"update_url", L"https://v"); },
-         external, ERROR_INVALID_DATA},
+        {"external now another URL",
+         [&] { SetText(kLM, External(kEdge) + L"\\" + Id(3), L"update_url", L"https://v"); }, external,
+         ERROR_INVALID_DATA},
         {"external gone", [&] { test::DeleteTree(kLM, External(kEdge) + L"\\" + Id(3)); }, external,
          ERROR_FILE_NOT_FOUND},
     };
@@ -489,7 +493,8 @@ TEST_F(BrowserExtensionRoutines, NamesComeFromTheUsersInstalledCopy) {
     } cases[] = {
         {"plain", R"({"name":"Coupon Finder","version":"1.0"})", "", L"Coupon Finder"},
         {"message", R"({"name":"__MSG_appName__","default_locale":"zh_CN"})", "zh_CN", L"优惠助手"},
-        {"two messages", R"({"name":"__MSG_appName__ __MSG_suffix__","default_locale":"en"})", "en", L"优惠助手 Pro"},
+        {"two messages", R"({"name":"__MSG_appName__ __MSG_suffix__","default_locale":"en"})", "en",
+         L"优惠助手 Pro"},
         {"message without messages", R"({"name":"__MSG_appName__","default_locale":"zh_CN"})", "", L""},
         {"message without a locale", R"({"name":"__MSG_appName__"})", "zh_CN", L""},
         {"locale naming another folder", R"({"name":"__MSG_appName__","default_locale":"..\\zh_CN"})", "zh_CN", L""},
@@ -598,7 +603,8 @@ TEST_F(BrowserExtensionPage, RowsFollowTheAddOnsWithKindTextsThatFitTheColumn) {
     const int column = static_cast<int>(page.List().SendMessage(LVM_GETCOLUMNWIDTH, 2, 0));
     EXPECT_EQ(column, 80);
     for (const auto& text : texts) {
-        const int width = static_cast<int>(page.List().SendMessage(LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(text.c_str())));
+        const auto textParam = reinterpret_cast<LPARAM>(text.c_str());
+        const int width = static_cast<int>(page.List().SendMessage(LVM_GETSTRINGWIDTHW, 0, textParam));
         EXPECT_LE(width + 12, column) << testing::PrintToString(text);
         EXPECT_EQ(AddOnKindCode(text.c_str()), -1) << testing::PrintToString(text);  // never an add-on kind
     }
@@ -679,7 +685,8 @@ TEST_F(BrowserExtensionPage, ADeleteThatCannotBeMadeSaysSoAndChangesNothing) {
     ClickRow(row);
     list.Command(ID_ADDON_DELETE);
     EXPECT_EQ(Everything(), before);
-    EXPECT_EQ(prompts.Messages(), (std::vector<std::wstring>{L"提示|确定要删除该项？", L"提示|删除失败"}));
+    EXPECT_EQ(prompts.Messages(),
+              (std::vector<std::wstring>{L"提示|确定要删除该项？", L"提示|删除失败"}));
     EXPECT_EQ(prompts.requests.back().flags, static_cast<UINT>(MB_OK));
     EXPECT_EQ(RowOfId(Id(3)), -1);  // listed anew: the broken text gives no row
     EXPECT_EQ(list.Count(), 3);

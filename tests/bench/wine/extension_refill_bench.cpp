@@ -107,7 +107,8 @@ int main() {
             "bare read of the same list values", BareRead);
     for (int n = 1; n <= kInstalled; ++n) Install(n * (kForced / kInstalled));
     Measure(page, "the same, 100 of them installed in the user's profile and named from their messages",
-            "bare read of the same values and manifest and messages files", [] { return BareRead() + BareReadCopies(); });
+            "bare read of the same values and manifest and messages files",
+            [] { return BareRead() + BareReadCopies(); });
     test::DeleteTree(HKEY_LOCAL_MACHINE, kExtensionBrowsers[0].policies);
     return 0;
 }
