@@ -716,16 +716,20 @@ TEST_F(AddOnPage, RowsOfThe32BitViewAreMarkedAndActedOnInTheirView) {
 
     // Locate: the 32-bit browser's files; a path outside the system folder stays as it is.
     {
+        const std::vector<std::wstring> files = {L"C:\\windows\\syswow64\\srch32.dll",
+                                                 L"C:\\windows\\syswow64\\coupon.dll",
+                                                 L"C:\\Program Files (x86)\\Player\\player.ocx"};
+        ::CreateDirectoryW(L"C:\\Program Files (x86)\\Player", nullptr);
+        for (const auto& file : files) ASSERT_TRUE(test::WriteFileBytes(file, "MZ"));
         test::ProcessRecorder recorder;
         for (const int row : {1, 2, 4}) {
             ClickRow(row, row);
             list.Command(ID_ADDON_LOCATE);
         }
-        ASSERT_EQ(recorder.starts.size(), 3u);
-        EXPECT_EQ(recorder.starts[0].commandLine, L"C:\\windows\\Explorer /select,C:\\windows\\syswow64\\srch32.dll");
-        EXPECT_EQ(recorder.starts[1].commandLine, L"C:\\windows\\Explorer /select,C:\\windows\\syswow64\\coupon.dll");
-        EXPECT_EQ(recorder.starts[2].commandLine,
-                  L"C:\\windows\\Explorer /select,C:\\Program Files (x86)\\Player\\player.ocx");
+        EXPECT_TRUE(recorder.starts.empty());
+        EXPECT_EQ(recorder.selections, files);
+        for (const auto& file : files) ::DeleteFileW(file.c_str());
+        ::RemoveDirectoryW(L"C:\\Program Files (x86)\\Player");
     }
 
     // Disabling the 32-bit row disables the identifier for both browsers.
