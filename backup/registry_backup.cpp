@@ -230,7 +230,8 @@ RegistryBackup& RegistryBackup::Tree(HKEY root, const wchar_t* path, REGSAM view
     sections_.push_back({realPath, true, {}});
     // The key itself, not what a link would lead to.
     UniqueRegKey key;
-    error = ::RegOpenKeyExW(parent->handle(), name.c_str(), REG_OPTION_OPEN_LINK, KEY_READ | view, key.put());
+    // The parent is where the view led: below it, names are taken as they are.
+    error = ::RegOpenKeyExW(parent->handle(), name.c_str(), REG_OPTION_OPEN_LINK, KEY_READ, key.put());
     if (error == ERROR_SUCCESS) {
         ExportTree(key.get(), realPath, 0);
     } else if (error != ERROR_FILE_NOT_FOUND) {

@@ -1,6 +1,7 @@
 #include "support/backups.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "backup/store.h"
 #include "framework/handles.h"
@@ -148,12 +149,23 @@ BOOL WINAPI HalfAndFull(HANDLE file, const void* bytes, DWORD count, DWORD* writ
 FullDisk::FullDisk() { lark::backup::SetFileWriter(&HalfAndFull); }
 FullDisk::~FullDisk() { lark::backup::SetFileWriter(nullptr); }
 
+// Wine does not pass a Unix program's exit status on, nor wait for its end: the shell writes the
+// status to a file, whole (written aside, then renamed), and that file is waited for.
 int RunUnix(const std::string& command) {
+    if (command.find('"') != std::string::npos) return -1;
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    const std::wstring status = std::wstring(temp) + L"unix-status.txt";
+    ::DeleteFileW(status.c_str());
+    const std::string statusPath = UnixPath(status);
+    if (statusPath.empty()) return -1;
+    const std::string script = "( " + command + " ) >/dev/null 2>&1; echo $? > '" + statusPath + ".part' && mv '" +
+                               statusPath + ".part' '" + statusPath + "'";
     std::wstring commandLine = L"/bin/sh -c \"";
-    for (const char c : command) commandLine += static_cast<wchar_t>(static_cast<unsigned char>(c));
+    for (const char c : script) commandLine += static_cast<wchar_t>(static_cast<unsigned char>(c));
     commandLine += L"\"";
     STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
+    startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
     if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                           &process)) {
@@ -161,9 +173,14 @@ int RunUnix(const std::string& command) {
     }
     lark::UniqueHandle hold(process.hProcess), thread(process.hThread);
     ::WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD code = 0;
-    ::GetExitCodeProcess(process.hProcess, &code);
-    return static_cast<int>(code);
+    std::vector<unsigned char> bytes;
+    for (int waited = 0; waited < 1000 && bytes.empty(); ++waited) {
+        bytes = ReadBytes(status);
+        if (bytes.empty()) ::Sleep(10);
+    }
+    ::DeleteFileW(status.c_str());
+    if (bytes.empty()) return -1;
+    return std::atoi(std::string(bytes.begin(), bytes.end()).c_str());
 }
 
 std::string UnixPath(const std::wstring& path) {

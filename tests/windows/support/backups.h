@@ -69,7 +69,8 @@ private:
     bool available_ = false;
 };
 
-// Runs a Unix command line through /bin/sh; its exit code, or -1 when it could not be started.
+// Runs a Unix command line (no double quotes) through /bin/sh and waits for it; its exit status, or
+// -1 when it could not be run.
 int RunUnix(const std::string& command);
 // The Unix path of a Windows path (Wine's own conversion); empty when there is none.
 std::string UnixPath(const std::wstring& path);
