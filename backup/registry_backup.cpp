@@ -208,9 +208,13 @@ const RegistryBackup::Opened* RegistryBackup::OpenKey(HKEY root, const std::wstr
 }
 
 RegistryBackup& RegistryBackup::Tree(HKEY root, const wchar_t* path, REGSAM view) {
-    if (error_) return *this;
+    if (error_) {
+        trees_.emplace_back();
+        return *this;
+    }
     if (!path || !*path) {
         Fail(ERROR_INVALID_PARAMETER);  // the root itself is never backed up whole
+        trees_.emplace_back();
         return *this;
     }
     const auto [parentPath, name] = SplitLast(path);
@@ -224,19 +228,24 @@ RegistryBackup& RegistryBackup::Tree(HKEY root, const wchar_t* path, REGSAM view
         } else if (!missing->empty()) {
             sections_.push_back({*missing, true, {}});
         }
+        trees_.emplace_back();
         return *this;
     }
     const std::u16string realPath = parent->realPath + u'\\' + ToU16(name);
     sections_.push_back({realPath, true, {}});
-    // The key itself, not what a link would lead to.
+    // The key itself, not what a link would lead to; the parent is where the view led, and below it
+    // names are taken as they are. Kept open, with the right to delete it where that is granted.
     UniqueRegKey key;
-    // The parent is where the view led: below it, names are taken as they are.
-    error = ::RegOpenKeyExW(parent->handle(), name.c_str(), REG_OPTION_OPEN_LINK, KEY_READ, key.put());
+    error = ::RegOpenKeyExW(parent->handle(), name.c_str(), REG_OPTION_OPEN_LINK, KEY_READ | DELETE, key.put());
+    if (error == ERROR_ACCESS_DENIED) {
+        error = ::RegOpenKeyExW(parent->handle(), name.c_str(), REG_OPTION_OPEN_LINK, KEY_READ, key.put());
+    }
     if (error == ERROR_SUCCESS) {
         ExportTree(key.get(), realPath, 0);
     } else if (error != ERROR_FILE_NOT_FOUND) {
         Fail(error);
     }
+    trees_.push_back(std::move(key));
     return *this;
 }
 

@@ -56,6 +56,12 @@ public:
     // hold) or writing the file, and then no file is left. `saved` gets the file's path.
     DWORD Save(std::wstring* saved = nullptr);
 
+    // The keys given to Tree, in call order, as they were opened for the backup: the key itself (a
+    // link not followed), with the right to delete it where that was granted; empty for a key that
+    // was not there. A change that deletes them can do so through these very handles after Save,
+    // so that what it deletes is what was written, and without opening each key again.
+    std::vector<UniqueRegKey>& Trees() { return trees_; }
+
 private:
     struct Opened {
         HKEY root = nullptr;  // a root, not to be closed
@@ -72,6 +78,7 @@ private:
 
     std::wstring what_;
     std::vector<RegSection> sections_;
+    std::vector<UniqueRegKey> trees_;
     DWORD error_ = 0;
     std::map<std::tuple<HKEY, REGSAM, std::wstring>, Opened> opened_;
 };

@@ -106,7 +106,14 @@ DWORD BackUpAndDelete(const std::vector<std::wstring>& keys) {
     lark::backup::RegistryBackup backup(what);
     for (const std::wstring& key : keys) backup.Tree(HKEY_LOCAL_MACHINE, key.c_str());
     if (const DWORD error = backup.Save()) return error;
-    for (const std::wstring& key : keys) DeleteRegistryTree(HKEY_LOCAL_MACHINE, key.c_str());
+    // A key without subkeys goes through the handle its backup was read from: the key written is the
+    // key deleted. Any other (or one that has changed since) is deleted by its path.
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        lark::UniqueRegKey& opened = backup.Trees()[i];
+        if (opened && NtDeleteKey(opened.get()) == 0) continue;
+        opened.reset();
+        DeleteRegistryTree(HKEY_LOCAL_MACHINE, keys[i].c_str());
+    }
     return 0;
 }
 
