@@ -91,15 +91,10 @@ CFastCheckDialog::Finding CFastCheckDialog::DetectHijacks() {
     });
 }
 
-// Each pending key, below HKEY_LOCAL_MACHINE (the text after the first backslash), oldest first.
+// Every pending key, oldest first, after one backup of them all; the list ends empty.
 const wchar_t* CFastCheckDialog::RepairHijacks() {
-    while (!m_pendingHijacks.empty()) {
-        const std::wstring& keyPath = m_pendingHijacks.front();
-        const size_t backslash = keyPath.find(L'\\');
-        DeleteRegistryTree(HKEY_LOCAL_MACHINE,
-                           (backslash == std::wstring::npos ? keyPath : keyPath.substr(backslash + 1)).c_str());
-        m_pendingHijacks.pop_front();
-    }
+    DeleteImageHijacks({m_pendingHijacks.begin(), m_pendingHijacks.end()});
+    m_pendingHijacks.clear();
     return kRepaired;
 }
 

@@ -1,6 +1,7 @@
 #include "pages/image_hijack_dialog.h"
 
 #include <string>
+#include <vector>
 
 #include "framework/prompts.h"
 #include "repair/image_hijack.h"
@@ -41,14 +42,12 @@ void CImageHijackDialog::EnableMenuItems(HMENU popup) {
 void CImageHijackDialog::OnDeleteChecked() { DeleteRows(true); }
 void CImageHijackDialog::OnDeleteAll() { DeleteRows(false); }
 
-// Each row's key path without its "HKEY_LOCAL_MACHINE\" part, then a fresh scan.
+// The rows' keys, after one backup of them all, then a fresh scan.
 void CImageHijackDialog::DeleteRows(bool tickedOnly) {
+    std::vector<std::wstring> keyPaths;
     for (int row = 0; row < m_list.GetItemCount(); ++row) {
-        if (tickedOnly && !m_list.GetCheck(row)) continue;
-        const std::wstring keyPath = CellText(row, 2, 1024);
-        const size_t backslash = keyPath.find(L'\\');
-        DeleteRegistryTree(HKEY_LOCAL_MACHINE,
-                           (backslash == std::wstring::npos ? keyPath : keyPath.substr(backslash + 1)).c_str());
+        if (!tickedOnly || m_list.GetCheck(row)) keyPaths.push_back(CellText(row, 2, 1024));
     }
+    DeleteImageHijacks(keyPaths);
     Relist();
 }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "backup/store.h"
 #include "framework/handles.h"
 #include "framework/resources.h"
 #include "framework/wnd.h"
@@ -85,14 +86,11 @@ lark::UniqueVirtualMemory NewSectorBuffer() {
         ::VirtualAlloc(nullptr, kSectorBufferSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));  // zero-filled
 }
 
-// The first 512 bytes of the sector into ".\MBR.Bak", complete and flushed, or false.
+// The first 512 bytes of the sector into a new file "<time> 硬盘主引导记录 MBR.Bak" in the backup
+// folder, complete and flushed, or false.
 bool WriteBackup(const unsigned char* sector) {
-    lark::UniqueFile file(::CreateFileW(L".\\MBR.Bak", GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    DWORD written = 0;
-    return ::WriteFile(file.get(), sector, kBootBackupSize, &written, nullptr) && written == kBootBackupSize &&
-           ::FlushFileBuffers(file.get());
+    const auto bytes = std::as_bytes(std::span(sector, kBootBackupSize));
+    return lark::backup::SaveFile(L"硬盘主引导记录 MBR", L".Bak", bytes) == 0;
 }
 
 }  // namespace

@@ -40,7 +40,7 @@ constexpr size_t kSectorBufferSize = 4096;
 constexpr DWORD kMinSectorSize = 512;
 constexpr DWORD kMaxSectorSize = 4096;
 constexpr size_t kBootCodeSize = 440;    // bytes 440 to 511: disk signature, partition table, boot signature
-constexpr size_t kBootBackupSize = 512;  // what ".\MBR.Bak" holds
+constexpr size_t kBootBackupSize = 512;  // what the MBR.Bak backup holds
 
 // Read or write one sector (the size the disk's geometry gives) at offset 0 of the disk, between a
 // lock and an unlock of the device. `buffer` has kSectorBufferSize bytes. 1 when the whole sector
@@ -54,9 +54,10 @@ int WriteBootSector(const unsigned char* buffer);
 // 0 when it is unknown.
 int CheckMasterBootRecord();
 
-// Saves the first 512 bytes of the sector to ".\MBR.Bak" (in the current directory, replacing any
-// file of that name), then writes the standard boot code over bytes 0 to 439 and writes the sector
-// back; the rest of the sector stays as read. 1 when the sector was written. 0, with the disk not
+// Saves the first 512 bytes of the sector to a new file "<time> 硬盘主引导记录 MBR.Bak" in the backup
+// folder (backup/store.h: only administrators and the system can write there, and no file is ever
+// overwritten, so each reset keeps the sector it found), then writes the standard boot code over
+// bytes 0 to 439 and writes the sector back; the rest of the sector stays as read. 1 when the sector was written. 0, with the disk not
 // written, when the sector cannot be read or the backup could not be written completely; 0 also
 // when the write fails.
 int ResetMasterBootRecord();

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "backup/registry_backup.h"
 #include "framework/handles.h"
 #include "framework/registry.h"
 #include "repair/extension_json.h"
@@ -352,6 +353,14 @@ void ListExternal(Lister& lister, const ExtensionBrowserKeys& keys, HKEY root, l
 
 // ---- deleting one entry ----
 
+// The backup of what a delete of the entry removes, named after its kind and identifier.
+lark::backup::RegistryBackup BackupOf(const BrowserExtension& extension) {
+    return lark::backup::RegistryBackup(std::wstring(L"浏览器加载项 删除 ") + BrowserExtensionKindText(extension) +
+                                        L" " + extension.id);
+}
+
+constexpr REGSAM kPolicyView = lark::ViewAccess(lark::RegistryView::Bits64);
+
 LONG DeleteListValue(const BrowserExtension& extension, const Found& shown) {
     const auto list = OpenKey(extension.root, PolicyPath(KeysOf(extension.browser), ExtensionSource::ForceList),
                               KEY_QUERY_VALUE | KEY_SET_VALUE, lark::RegistryView::Bits64);
@@ -360,6 +369,11 @@ LONG DeleteListValue(const BrowserExtension& extension, const Found& shown) {
     const LONG error = ReadStoredString(list.get(), extension.entry.c_str(), stored);
     if (error != ERROR_SUCCESS) return error;
     if (FromListText(stored.text) != shown) return ERROR_INVALID_DATA;
+    const std::wstring path = PolicyPath(KeysOf(extension.browser), ExtensionSource::ForceList);
+    auto backup = BackupOf(extension);
+    if (const DWORD error = backup.Value(extension.root, path.c_str(), extension.entry.c_str(), kPolicyView).Save()) {
+        return static_cast<LONG>(error);
+    }
     return ::RegDeleteValueW(list.get(), extension.entry.c_str());
 }
 
@@ -388,6 +402,11 @@ LONG DeleteSettingsMember(const BrowserExtension& extension, const Found& shown)
     if (!data.empty()) std::memcpy(data.data(), rest->data(), data.size());
     data.insert(data.end(), stored.data.begin() + static_cast<std::ptrdiff_t>(stored.text.size() * sizeof(wchar_t)),
                 stored.data.end());
+    auto backup = BackupOf(extension);
+    const wchar_t* policiesPath = KeysOf(extension.browser).policies;
+    if (const DWORD error = backup.Value(extension.root, policiesPath, kExtensionSettingsValue, kPolicyView).Save()) {
+        return static_cast<LONG>(error);
+    }
     return ::RegSetValueExW(policies.get(), kExtensionSettingsValue, 0, stored.type, data.data(),
                             static_cast<DWORD>(data.size()));
 }
@@ -398,6 +417,10 @@ LONG DeleteExternalKey(const BrowserExtension& extension, const Found& shown) {
     const auto key = OpenKey(extension.root, path, KEY_READ, extension.view);
     if (!key) return ERROR_FILE_NOT_FOUND;
     if (FromExternalKey(key.get(), extension.entry.c_str()) != shown) return ERROR_INVALID_DATA;
+    auto backup = BackupOf(extension);
+    if (const DWORD error = backup.Tree(extension.root, path.c_str(), lark::ViewAccess(extension.view)).Save()) {
+        return static_cast<LONG>(error);
+    }
     return DeleteRegistryTree(extension.root, path.c_str(), extension.view);
 }
 

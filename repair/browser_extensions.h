@@ -85,12 +85,14 @@ DWORD EnumerateBrowserExtensionEntries(const BrowserExtensionSink& sink);
 const wchar_t* BrowserExtensionKindText(const BrowserExtension& extension);
 
 // Deletes exactly the entry, after reading it again: it must still be there and still name the same
-// identifier with the same file. A list value is deleted; an external subkey with everything below
-// it, in its view (DeleteRegistryTree); a settings member is taken out of the text, which is written
-// back (same type) with every other character as it stood. 0 when done. ERROR_FILE_NOT_FOUND when the
-// entry is gone; ERROR_INVALID_DATA when it changed, or the settings text no longer is an object of
-// objects; ERROR_NOT_ENOUGH_MEMORY when memory ran out before the change; otherwise the Windows error
-// of the change. Only 0 means anything was changed.
+// identifier with the same file. A backup of what the delete removes is written first ("浏览器加载项
+// 删除 <kind text> <identifier>": the list value, the settings value as it was, or the external
+// subkey's tree), and nothing is changed when it cannot be. A list value is deleted; an external
+// subkey with everything below it, in its view (DeleteRegistryTree); a settings member is taken out
+// of the text, which is written back (same type) with every other character as it stood. 0 when
+// done. ERROR_FILE_NOT_FOUND when the entry is gone; ERROR_INVALID_DATA when it changed, or the
+// settings text no longer is an object of objects; ERROR_NOT_ENOUGH_MEMORY when memory ran out;
+// otherwise the error of the backup or of the change. Only 0 means anything was changed.
 LONG DeleteBrowserExtension(const BrowserExtension& extension);
 
 // The name of an installed copy of the extension in the current user's profiles of the browser

@@ -3,8 +3,10 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <string>
 
+#include "backup/registry_backup.h"
 #include "framework/handles.h"
 
 namespace {
@@ -86,6 +88,9 @@ int CheckFileAssociations(wchar_t* text, std::size_t capacity) {
 }
 
 int WriteOpenCommand(const wchar_t* commandKey, const wchar_t* command) {
+    const std::wstring fileClass(commandKey, std::wcscspn(commandKey, L"\\"));
+    lark::backup::RegistryBackup backup(L"文件关联 " + fileClass);
+    if (backup.ValueOfKeyToCreate(HKEY_CLASSES_ROOT, commandKey, nullptr).Save() != 0) return 0;
     lark::UniqueRegKey key;
     if (::RegCreateKeyExW(HKEY_CLASSES_ROOT, commandKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(),
                           nullptr) != ERROR_SUCCESS) {

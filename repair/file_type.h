@@ -36,7 +36,8 @@ int IsAssociationCorrect(const wchar_t* expected, const wchar_t* commandKey);
 // each followed by "、" (empty when all are correct); it is cut to capacity - 1 characters.
 int CheckFileAssociations(wchar_t* text, std::size_t capacity);
 // Creates the command key below HKEY_CLASSES_ROOT when missing and sets its default value
-// (REG_EXPAND_SZ). 1 on success, 0 on failure.
+// (REG_EXPAND_SZ), after a backup of the old value ("文件关联 <class>"). 1 on success, 0 on failure,
+// also when the backup cannot be written (then nothing is changed).
 int WriteOpenCommand(const wchar_t* commandKey, const wchar_t* command);
 // Writes the expected command of the entry whose extension matches (ignoring case); 0 when none does.
 int RepairFileAssociation(const wchar_t* extension);

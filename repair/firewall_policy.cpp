@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "backup/registry_backup.h"
 #include "framework/handles.h"
 #include "framework/registry.h"
 #include "repair/firewall_entry.h"
@@ -78,5 +79,7 @@ int DeleteFirewallEntry(const wchar_t* valueName, int type) {
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kFirewallListKeys[type], 0, KEY_SET_VALUE, list.put()) != ERROR_SUCCESS) {
         return 0;
     }
+    lark::backup::RegistryBackup backup(std::wstring(L"防火墙规则 ") + valueName);
+    if (backup.Value(HKEY_LOCAL_MACHINE, kFirewallListKeys[type], valueName).Save() != 0) return 0;
     return ::RegDeleteValueW(list.get(), valueName) == ERROR_SUCCESS ? 1 : 0;
 }

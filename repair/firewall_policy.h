@@ -43,6 +43,8 @@ DWORD EnumerateFirewallList(int type, const wchar_t* keyPath, const FirewallSink
 // outside 0 to 3 or no name; otherwise the Windows error of opening the key or reading the value.
 DWORD ReadFirewallEntry(int type, const wchar_t* valueName, const FirewallSink& sink);
 
-// Deletes the value `valueName` from the list `type` (0 to 3). 1 when it was deleted; 0 when the
-// type is unknown, no name is given, the key cannot be opened for writing or there is no such value.
+// Deletes the value `valueName` from the list `type` (0 to 3), after a backup of it ("防火墙规则
+// <name>"). 1 when it was deleted; 0 when the type is unknown, no name is given, the key cannot be
+// opened for writing, the backup cannot be written (nothing is deleted then) or there is no such
+// value.
 int DeleteFirewallEntry(const wchar_t* valueName, int type);

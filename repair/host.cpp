@@ -1,12 +1,15 @@
 #include "repair/host.h"
 
+#include <aclapi.h>
 #include <shlwapi.h>
 
 #include <algorithm>
 #include <climits>
 #include <string>
 #include <utility>
+#include <vector>
 
+#include "backup/store.h"
 #include "framework/handles.h"
 
 namespace {
@@ -29,11 +32,59 @@ DWORD WriteWholeFile(const wchar_t* path, const void* bytes, DWORD count) {
     return 0;
 }
 
-// Replaces the HOSTS file with the bytes: a temporary file beside it takes them first and is then
-// renamed over it, so that a failure at any step leaves the old file as it was.
-DWORD ReplaceHostsFile(const void* bytes, DWORD count) {
+// The HOSTS file as it is: its bytes and its owner, group and DACL.
+struct OldHosts {
+    bool present = false;
+    std::vector<std::byte> bytes;
+    lark::UniqueLocal descriptor;
+    PSID owner = nullptr, group = nullptr;
+    PACL dacl = nullptr;
+    bool protectedDacl = false;
+};
+
+DWORD ReadOldHosts(const wchar_t* path, OldHosts& old) {
+    lark::UniqueFile file(::CreateFileW(path, GENERIC_READ | READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        const DWORD error = ::GetLastError();
+        return error == ERROR_FILE_NOT_FOUND ? 0 : error;  // nothing there to lose
+    }
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file.get(), &size)) return ::GetLastError();
+    if (size.QuadPart > kMaxHostsSize) return ERROR_FILE_TOO_LARGE;
+    old.bytes.resize(static_cast<std::size_t>(size.QuadPart));
+    DWORD read = 0;
+    if (!old.bytes.empty() && !::ReadFile(file.get(), old.bytes.data(), static_cast<DWORD>(old.bytes.size()), &read,
+                                          nullptr)) {
+        return ::GetLastError();
+    }
+    if (read != old.bytes.size()) return ERROR_READ_FAULT;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (const DWORD error = ::GetSecurityInfo(
+            file.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+            &old.owner, &old.group, &old.dacl, nullptr, &descriptor)) {
+        return error;
+    }
+    old.descriptor.reset(descriptor);
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    old.protectedDacl = ::GetSecurityDescriptorControl(descriptor, &control, &revision) && (control & SE_DACL_PROTECTED);
+    old.present = true;
+    return 0;
+}
+
+// Replaces the HOSTS file with the bytes: the old file is kept in the backup folder first, byte for
+// byte ("<what> hosts.bak"); a temporary file beside it takes the bytes and the old file's owner,
+// group and DACL, and is then renamed over it, so that a failure at any step leaves the old file as
+// it was.
+DWORD ReplaceHostsFile(const void* bytes, DWORD count, const wchar_t* what) {
     wchar_t path[MAX_PATH] = {};
     if (const DWORD error = BuildHostsPath(path)) return error;
+    OldHosts old;
+    if (const DWORD error = ReadOldHosts(path, old)) return error;
+    if (old.present) {
+        if (const DWORD error = lark::backup::SaveFile(std::wstring(what) + L" hosts", L".bak", old.bytes)) return error;
+    }
     wchar_t folder[MAX_PATH] = {};
     ::lstrcpynW(folder, path, MAX_PATH);
     ::PathRemoveFileSpecW(folder);
@@ -41,6 +92,13 @@ DWORD ReplaceHostsFile(const void* bytes, DWORD count) {
     if (!::GetTempFileNameW(folder, L"hst", 0, temporary)) return ::GetLastError();
 
     DWORD result = WriteWholeFile(temporary, bytes, count);
+    if (result == 0 && old.present) {
+        const SECURITY_INFORMATION parts = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION |
+                                          DACL_SECURITY_INFORMATION |
+                                          (old.protectedDacl ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                             : UNPROTECTED_DACL_SECURITY_INFORMATION);
+        result = ::SetNamedSecurityInfoW(temporary, SE_FILE_OBJECT, parts, old.owner, old.group, old.dacl, nullptr);
+    }
     if (result == 0 && !::MoveFileExW(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         result = ::GetLastError();
     }
@@ -149,9 +207,9 @@ DWORD WriteHostsFile(const wchar_t* text, int length) {
                                           nullptr);
         if (converted == 0) return ::GetLastError();
     }
-    return ReplaceHostsFile(buffer.get(), static_cast<DWORD>(converted));
+    return ReplaceHostsFile(buffer.get(), static_cast<DWORD>(converted), L"HOSTS文件 保存");
 }
 
 DWORD WriteDefaultHosts(std::span<const std::byte> bytes) {
-    return ReplaceHostsFile(bytes.data(), static_cast<DWORD>(bytes.size()));
+    return ReplaceHostsFile(bytes.data(), static_cast<DWORD>(bytes.size()), L"HOSTS文件 恢复默认");
 }

@@ -36,11 +36,13 @@ DWORD ReadHostsBytes(std::string& bytes);
 // from the ANSI code page.
 std::wstring HostsText(std::string_view bytes);
 
-// Replaces the file's contents with the text converted to the ANSI code page. The bytes go to a
-// temporary file in the HOSTS folder first, which then replaces the HOSTS file: on any failure
-// the old file stays whole. 0 or the Windows error of the failing call.
+// Replaces the file's contents with the text converted to the ANSI code page. The old file is kept
+// byte for byte in the backup folder first ("HOSTS文件 保存 hosts.bak"; a missing file has nothing
+// to keep). The bytes go to a temporary file in the HOSTS folder, which takes the old file's owner,
+// group and DACL and then replaces the HOSTS file: on any failure, the backup's included, the old
+// file stays whole. 0 or the Windows error of the failing call.
 DWORD WriteHostsFile(const wchar_t* text, int length);
 
 // Replaces the file's contents with the bytes given (the program's default text), unchanged, the
-// same way as WriteHostsFile. 0 or the Windows error of the failing call.
+// same way as WriteHostsFile ("HOSTS文件 恢复默认 hosts.bak"). 0 or the Windows error of the failing call.
 DWORD WriteDefaultHosts(std::span<const std::byte> bytes);

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <optional>
 
+#include "backup/registry_backup.h"
 #include "framework/handles.h"
 #include "framework/registry.h"
 #include "repair/image_hijack.h"
@@ -198,7 +199,14 @@ LONG SetAddOnEnabled(const wchar_t* keyName, int enable) {
     if (!keyName || !*keyName) return ERROR_INVALID_PARAMETER;
     const auto path = KeyPath(kAddOnSettingsKey, keyName);
     if (!path) return ERROR_INSUFFICIENT_BUFFER;
-    if (enable) return ::RegDeleteKeyW(HKEY_CURRENT_USER, path->c_str());
+    lark::backup::RegistryBackup backup(std::wstring(enable ? L"浏览器加载项 启用 " : L"浏览器加载项 禁用 ") + keyName);
+    if (enable) {
+        if (const DWORD error = backup.Tree(HKEY_CURRENT_USER, path->c_str()).Save()) return static_cast<LONG>(error);
+        return ::RegDeleteKeyW(HKEY_CURRENT_USER, path->c_str());
+    }
+    if (const DWORD error = backup.ValueOfKeyToCreate(HKEY_CURRENT_USER, path->c_str(), L"Flags").Save()) {
+        return static_cast<LONG>(error);
+    }
     lark::UniqueRegKey settings;
     const LONG error = ::RegCreateKeyExW(HKEY_CURRENT_USER, path->c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                          KEY_SET_VALUE, nullptr, settings.put(), nullptr);
@@ -213,6 +221,10 @@ LONG DeleteAddOn(int kind, const wchar_t* keyName, lark::RegistryView view) {
     if (!source || !keyName || !*keyName) return ERROR_INVALID_PARAMETER;
     const auto path = KeyPath(source, keyName);
     if (!path) return ERROR_INSUFFICIENT_BUFFER;
+    lark::backup::RegistryBackup backup(std::wstring(L"浏览器加载项 删除 ") + keyName);
+    if (const DWORD error = backup.Tree(HKEY_LOCAL_MACHINE, path->c_str(), lark::ViewAccess(view)).Save()) {
+        return static_cast<LONG>(error);
+    }
     return DeleteRegistryTree(HKEY_LOCAL_MACHINE, path->c_str(), view);
 }
 

@@ -86,14 +86,17 @@ DWORD EnumerateAddOns(const AddOnSink& sink);
 int IsAddOnDisabled(const wchar_t* keyName);
 
 // Enable (non-zero): deletes the add-on's settings key, a single key (fails when it has subkeys or
-// is not there). Disable: creates the key and sets "Flags" to REG_DWORD 1. 0 or a Windows error;
-// ERROR_INVALID_PARAMETER for an empty key name, which would name the settings key itself.
+// is not there). Disable: creates the key and sets "Flags" to REG_DWORD 1. Either first writes a
+// backup of what it changes ("浏览器加载项 启用|禁用 <key name>"). 0 or a Windows error, also the
+// backup's, and then nothing is changed; ERROR_INVALID_PARAMETER for an empty key name, which would
+// name the settings key itself.
 LONG SetAddOnEnabled(const wchar_t* keyName, int enable);
 
 // Deletes the add-on's subkey, with everything below it, from the source of its kind in the view
-// it was listed in (DeleteRegistryTree); the same subkey in the other view, its CLSID registration
-// and its settings key stay. 0 when it is gone; ERROR_INVALID_PARAMETER for an unknown kind or an
-// empty key name (nothing is deleted), otherwise the error of the delete.
+// it was listed in (DeleteRegistryTree), after a backup of that subkey ("浏览器加载项 删除 <key
+// name>"); the same subkey in the other view, its CLSID registration and its settings key stay. 0
+// when it is gone; ERROR_INVALID_PARAMETER for an unknown kind or an empty key name (nothing is
+// deleted), otherwise the error of the backup (nothing is deleted) or of the delete.
 LONG DeleteAddOn(int kind, const wchar_t* keyName, lark::RegistryView view);
 
 // The file the browser of the view loads for an add-on's file as the row shows it: as shown for

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "backup/registry_backup.h"
 #include "framework/handles.h"
 #include "framework/registry.h"
 
@@ -99,4 +100,46 @@ LONG DeleteRegistryTree(HKEY root, const wchar_t* path) {
 LONG DeleteRegistryTree(HKEY root, const wchar_t* path, lark::RegistryView view) {
     if (!path || !*path) return ERROR_INVALID_PARAMETER;
     return DeleteTree(root, path, lark::ViewAccess(view));
+}
+
+namespace {
+
+// One backup of all the keys, then their deletes. 0, or the backup's error and nothing deleted.
+DWORD BackUpAndDelete(const std::vector<std::wstring>& keys) {
+    const std::wstring& first = keys.front();
+    std::wstring what = L"映像劫持 " + first.substr(first.find_last_of(L'\\') + 1);
+    if (keys.size() > 1) what += L" 等" + std::to_wstring(keys.size()) + L"项";
+    lark::backup::RegistryBackup backup(what);
+    for (const std::wstring& key : keys) backup.Tree(HKEY_LOCAL_MACHINE, key.c_str());
+    if (const DWORD error = backup.Save()) return error;
+    // A key without subkeys goes through the handle its backup was read from: the key written is the
+    // key deleted. Any other (or one that has changed since) is deleted by its path.
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        lark::UniqueRegKey& opened = backup.Trees()[i];
+        if (opened && NtDeleteKey(opened.get()) == 0) continue;
+        opened.reset();
+        DeleteRegistryTree(HKEY_LOCAL_MACHINE, keys[i].c_str());
+    }
+    return 0;
+}
+
+}  // namespace
+
+DWORD DeleteImageHijacks(const std::vector<std::wstring>& keyPaths) {
+    if (keyPaths.empty()) return 0;
+    std::vector<std::wstring> keys;
+    for (const std::wstring& keyPath : keyPaths) {
+        const std::size_t backslash = keyPath.find(L'\\');
+        keys.push_back(backslash == std::wstring::npos ? keyPath : keyPath.substr(backslash + 1));
+    }
+    const DWORD error = BackUpAndDelete(keys);
+    if (error == 0 || keys.size() == 1) return error;
+    // One key that cannot be kept (a name no .reg file can hold) must not keep the others: each on
+    // its own then, and only the ones whose backup fails stay.
+    DWORD first = 0;
+    for (const std::wstring& key : keys) {
+        const DWORD result = BackUpAndDelete({key});
+        if (!first) first = result;
+    }
+    return first;
 }

@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "framework/registry.h"
 #include "repair/results.h"
@@ -32,3 +34,14 @@ LONG DeleteRegistryTree(HKEY root, const wchar_t* path);
 // The same in one registry view: every key of the tree is opened in that view, so that a path
 // below HKEY_LOCAL_MACHINE\SOFTWARE names the 32-bit program's key (below Wow6432Node) for Bits32.
 LONG DeleteRegistryTree(HKEY root, const wchar_t* path, lark::RegistryView view);
+
+// Deletes the image keys that hijacks were found in, given by their displayed key paths
+// ("HKEY_LOCAL_MACHINE\..."): the text after the first backslash is the key below
+// HKEY_LOCAL_MACHINE (a text without one is taken whole), deleted with DeleteRegistryTree. All of
+// them go into one backup first ("映像劫持 <image>", or "映像劫持 <first image> 等<n>项" for more than
+// one). When that backup cannot be written, each key is backed up and deleted on its own, so that
+// one key no .reg file can hold keeps only itself. 0 when every backup was written and the deletes
+// made (their own results are not looked at: a key that stays shows at the next scan); otherwise
+// the first backup error, and the keys whose backup failed are not deleted. An empty list does
+// nothing.
+DWORD DeleteImageHijacks(const std::vector<std::wstring>& keyPaths);

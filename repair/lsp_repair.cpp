@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 
+#include "backup/registry_backup.h"
 #include "framework/handles.h"
 #include "framework/process.h"
 #include "framework/registry.h"
@@ -25,6 +26,7 @@ constexpr std::size_t kCommandSize = 260;          // characters, terminator inc
 constexpr const wchar_t kNoVersionText[] = L"--";
 constexpr const wchar_t kParametersKey[] =
     L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\WinSock2\\Parameters";
+constexpr const wchar_t* kParametersBelowMachine = kParametersKey + std::size(L"HKEY_LOCAL_MACHINE\\") - 1;
 
 // version.dll is not a KnownDLL: loaded from the system folder on first use and kept for the run.
 struct VersionLibrary {
@@ -197,6 +199,9 @@ int BackUpWinsockParameters(const wchar_t* target) {
 }
 
 int ResetWinsockCatalog() {
+    // The reset rewrites the whole Parameters tree: it is kept first, and without it nothing runs.
+    lark::backup::RegistryBackup backup(L"LSP修复 Winsock参数");
+    if (backup.Tree(HKEY_LOCAL_MACHINE, kParametersBelowMachine).Save() != 0) return 0;
     return RunHiddenAndWait(lark::process::SystemDirectory(), L"netsh.exe", L"netsh winsock reset", kCommandSize);
 }
 

@@ -63,8 +63,10 @@ int ReadVersionStrings(const wchar_t* path, wchar_t (&description)[kVersionTextL
 // or when its command line would not fit 512 characters (then nothing is started).
 int BackUpWinsockParameters(const wchar_t* target);
 
-// Runs "netsh winsock reset" (netsh from the system folder), hidden, and waits for it. 1 when netsh
-// could be started, 0 otherwise.
+// Runs "netsh winsock reset" (netsh from the system folder), hidden, and waits for it, after a
+// backup of the whole Winsock "Parameters" tree ("LSP修复 Winsock参数"), which the reset rewrites.
+// 1 when netsh could be started; 0 otherwise, also when the backup cannot be written (then netsh is
+// not started).
 int ResetWinsockCatalog();
 
 // Shows the file in an Explorer window of its folder, selected. Environment references in the path

@@ -8,8 +8,10 @@
 #include <string>
 
 // The value routines write REG_DWORD values into keys that must exist already: every key is
-// opened with full access for one value and closed after it, never created. Each returns 1 when
-// the row it answers for was written, 0 otherwise; the other rows do not change the result.
+// opened with full access for one value and closed after it, never created. Each first writes a
+// backup of the values it is about to write ("其它选项 <its check box>"); when that cannot be written
+// nothing is written and the result is 0. Otherwise each returns 1 when the row it answers for
+// was written, 0 otherwise; the other rows do not change the result.
 // HKLM ...\Folder\HideFileExt: CheckedValue 1, DefaultValue 1. Answers for DefaultValue.
 int RepairFileExtensionOption();
 // HKLM ...\Folder\Hidden\NOHIDDEN: CheckedValue 2, DefaultValue 2; ...\Hidden\SHOWALL: CheckedValue 1,

@@ -1,16 +1,19 @@
 #include "repair/safe_boot.h"
 
-#include <cwchar>
+#include <winternl.h>
 
+#include "backup/registry_backup.h"
+#include "backup/store.h"
 #include "framework/handles.h"
 #include "framework/registry.h"
 #include "framework/resources.h"
 #include "framework/wnd.h"
 
+extern "C" NTSTATUS NTAPI NtRestoreKey(HANDLE key, HANDLE file, ULONG flags);
+
 namespace {
 
 constexpr const wchar_t kSafeBootKey[] = L"SYSTEM\\CurrentControlSet\\Control\\SafeBoot";
-constexpr const wchar_t kHiveFileName[] = L"\\SafeBoot";
 
 bool HasSubkeys(const wchar_t* path) {
     lark::ListedKey key;
@@ -55,32 +58,27 @@ int RestoreSafeBootForVersion(DWORD major, DWORD minor) {
 }
 
 int RestoreSafeBootHive(UINT resourceId) {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD length = ::GetTempPathW(MAX_PATH, path);
-    if (length == 0 || length + std::wcslen(kHiveFileName) >= MAX_PATH) return 0;
-    std::wcscat(path, kHiveFileName);
-    ::DeleteFileW(path);
-
     const auto bytes = lark::ResourceBytes(lark::ResourceInstance(), MAKEINTRESOURCEW(resourceId), L"SAFEBOOT");
-    const void* image = bytes ? bytes->data() : nullptr;
-    const DWORD size = bytes ? static_cast<DWORD>(bytes->size()) : 0;
+    // A missing or empty image holds no hive: restoring it could only fail, or empty the key.
+    if (!bytes || bytes->empty() || bytes->size() > MAXDWORD) return 0;
+    if (lark::backup::RegistryBackup(L"安全模式 SafeBoot").Tree(HKEY_LOCAL_MACHINE, kSafeBootKey).Save() != 0) return 0;
 
-    {
-        // Not shared: another program of the user must not hold the file open for writing and
-        // change the hive between our write and the restore over the system's key.
-        lark::UniqueFile file(::CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) return 0;
-        DWORD written = 0;
-        if (size > 0 && (!::WriteFile(file.get(), image, size, &written, nullptr) || written != size)) return 0;
+    // The hive goes into the backup folder, which only administrators and the system can write, as
+    // a new file that nobody else can open; the restore reads it through this very handle, so it is
+    // the image as written. It is deleted when the handle closes.
+    lark::UniqueFile hive;
+    if (lark::backup::CreateScratchFile(L"安全模式 SafeBoot hive", hive) != 0) return 0;
+    DWORD written = 0;
+    const DWORD size = static_cast<DWORD>(bytes->size());
+    if (!::WriteFile(hive.get(), bytes->data(), size, &written, nullptr) || written != size ||
+        !::FlushFileBuffers(hive.get()) || ::SetFilePointer(hive.get(), 0, nullptr, FILE_BEGIN) != 0) {
+        return 0;
     }
-    // An empty file holds no hive: restoring it could only fail, or empty the key.
-    if (size == 0) return 0;
 
     lark::UniqueRegKey key;
     if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kSafeBootKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
                           nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
         return 0;
     }
-    return ::RegRestoreKeyW(key.get(), path, REG_FORCE_RESTORE) == ERROR_SUCCESS ? 1 : 0;
+    return NtRestoreKey(key.get(), hive.get(), REG_FORCE_RESTORE) == 0 ? 1 : 0;
 }

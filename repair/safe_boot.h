@@ -18,10 +18,11 @@ int RestoreSafeBoot();
 // The same for a given version.
 int RestoreSafeBootForVersion(DWORD major, DWORD minor);
 
-// Writes the "SAFEBOOT" resource `resourceId` to the file "SafeBoot" in the temporary folder
-// (deleting any old file of that name first; the file stays afterwards) and restores it over the
-// SafeBoot key (created when missing) with REG_FORCE_RESTORE. 1 when the restore succeeded.
-// 0 when the path does not fit 260 characters, the file cannot be created or written completely,
-// the key cannot be created or opened, the restore fails, or the resource is missing or empty (its
-// temporary file is then left empty and nothing is restored).
+// Restores the "SAFEBOOT" resource `resourceId` over the SafeBoot key (created when missing) with
+// REG_FORCE_RESTORE, after a backup of the whole key ("安全模式 SafeBoot"). The hive image is
+// written to a new file in the backup folder (store.h), held open and shared with nobody, and
+// restored from that handle (NtRestoreKey), so that no other program can change it in between;
+// the file is deleted afterwards. 1 when the restore succeeded. 0 when the resource is missing or
+// empty, the backup or the hive file cannot be written completely, the key cannot be created or
+// opened, or the restore fails; nothing is restored then.
 int RestoreSafeBootHive(UINT resourceId);

@@ -1,5 +1,8 @@
 #include "repair/system_policy.h"
 
+#include <string>
+
+#include "backup/registry_backup.h"
 #include "framework/handles.h"
 
 namespace {
@@ -21,6 +24,8 @@ int CheckPolicyValue(const wchar_t* valueName) {
 int DeletePolicyValue(const wchar_t* valueName) {
     lark::UniqueRegKey key;
     if (::RegOpenKeyExW(HKEY_CURRENT_USER, kPolicyKey, 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS) return 0;
+    lark::backup::RegistryBackup backup(std::wstring(L"系统策略 ") + valueName);
+    if (backup.Value(HKEY_CURRENT_USER, kPolicyKey, valueName).Save() != 0) return 0;
     const LONG error = ::RegDeleteValueW(key.get(), valueName);
     return (error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND) ? 1 : 0;
 }

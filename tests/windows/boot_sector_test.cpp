@@ -1,5 +1,6 @@
 // The boot-sector routines on an in-memory disk: which boot codes are accepted, the reset with its
-// backup, sectors of 512 and 4096 bytes, and every failure touching neither backup nor disk.
+// backup in the backup folder, sectors of 512 and 4096 bytes, and every failure touching neither
+// backup nor disk.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "repair/boot_sector.h"
+#include "support/backups.h"
 #include "support/memory_disk.h"
 
 namespace {
@@ -55,16 +57,20 @@ protected:
         disk = std::make_unique<test::MemoryDisk>(size);
         disk->sector = std::move(content);
     }
-    void WriteBackupFile(const Bytes& content) {
-        HANDLE file = ::CreateFileW(L"MBR.Bak", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        ASSERT_NE(file, INVALID_HANDLE_VALUE);
-        DWORD written = 0;
-        ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-        ::CloseHandle(file);
+    // The backups written since the fixture began or since the last call, oldest first; each is
+    // named "<time> 硬盘主引导记录 MBR.Bak".
+    std::vector<Bytes> NewBackups() {
+        std::vector<Bytes> backups;
+        for (const auto& name : watch.Added()) {
+            EXPECT_TRUE(name.ends_with(L" 硬盘主引导记录 MBR.Bak"));
+            backups.push_back(test::ReadBytes(test::BackupPath(name)));
+        }
+        watch = test::BackupWatch();
+        return backups;
     }
-    Bytes Backup() const { return folder.Read(L"MBR.Bak"); }
 
-    test::ScopedCurrentDirectory folder{L"boot"};
+    test::ScopedCurrentDirectory folder{L"boot"};  // nothing may land here any more
+    test::BackupWatch watch;
     std::unique_ptr<test::MemoryDisk> disk = std::make_unique<test::MemoryDisk>();
 };
 
@@ -128,7 +134,7 @@ TEST_F(BootSector, CheckAcceptsTheKnownBootCodesOnly) {
 }
 
 // Each failure ends the single transfer: the check finds nothing, the reset fails, and neither the
-// disk nor an existing backup is touched.
+// disk is touched nor a backup written.
 TEST_F(BootSector, FailuresBeforeTheReadTouchNeitherBackupNorDisk) {
     struct Case {
         const char* name;
@@ -145,11 +151,9 @@ TEST_F(BootSector, FailuresBeforeTheReadTouchNeitherBackupNorDisk) {
         {"sector size 511", [](test::MemoryDisk& d) { d.reportedSectorSize = 511; }, "open lock geometry close"},
         {"sector size 8192", [](test::MemoryDisk& d) { d.reportedSectorSize = 8192; }, "open lock geometry close"},
     };
-    const Bytes oldBackup(1000, 0xEE);
     for (const Case& c : cases) {
         const Bytes sector = Noise(512);
         for (int reset = 0; reset < 2; ++reset) {
-            WriteBackupFile(oldBackup);
             UseDisk(512, sector);
             c.arrange(*disk);
             if (reset) {
@@ -160,7 +164,7 @@ TEST_F(BootSector, FailuresBeforeTheReadTouchNeitherBackupNorDisk) {
             EXPECT_EQ(disk->Calls(), c.calls) << c.name << (reset ? " (reset)" : " (check)");
             EXPECT_EQ(disk->Writes(), 0) << c.name;
             EXPECT_EQ(disk->sector, sector) << c.name;
-            EXPECT_EQ(Backup(), oldBackup) << c.name;
+            EXPECT_TRUE(NewBackups().empty()) << c.name;
         }
     }
 }
@@ -177,31 +181,40 @@ TEST_F(BootSector, ResetWritesTheStandardCodeAndKeepsTheRestOfTheSector) {
         ASSERT_EQ(disk->sector.size(), size);
         EXPECT_EQ(Slice(disk->sector, 0, 440), Code()) << size;
         EXPECT_EQ(Slice(disk->sector, 440, size), Slice(found, 440, size)) << size;
-        EXPECT_EQ(Backup(), Slice(found, 0, 512)) << size;  // only the first 512 bytes, whatever the size
+        EXPECT_EQ(NewBackups(), std::vector<Bytes>{Slice(found, 0, 512)}) << size;  // 512 bytes, whatever the size
         EXPECT_EQ(CheckMasterBootRecord(), 1) << size;
     }
 }
 
-TEST_F(BootSector, EachResetReplacesTheBackup) {
-    WriteBackupFile(Bytes(1000, 0xEE));
+// A second reset keeps the sector it found in a backup of its own: the first one, holding the
+// sector as it was before any reset, is never overwritten.
+TEST_F(BootSector, EachResetKeepsItsOwnBackupInTheBackupFolder) {
     const Bytes found = With(Noise(512), 0, "virus");
     UseDisk(512, found);
     ASSERT_EQ(ResetMasterBootRecord(), 1);
-    EXPECT_EQ(Backup(), found);
     const Bytes once = disk->sector;
     ASSERT_EQ(ResetMasterBootRecord(), 1);
-    EXPECT_EQ(Backup(), once);
     EXPECT_EQ(disk->sector, once);
+    EXPECT_EQ(NewBackups(), (std::vector<Bytes>{found, once}));  // in the order of their names
+    EXPECT_FALSE(folder.Exists(L"MBR.Bak"));
 }
 
 TEST_F(BootSector, NoWriteWithoutABackup) {
-    ASSERT_TRUE(::CreateDirectoryW(L"MBR.Bak", nullptr));  // the backup file cannot be created
     const Bytes found = Noise(512);
-    UseDisk(512, found);
-    EXPECT_EQ(ResetMasterBootRecord(), 0);
-    EXPECT_EQ(disk->Calls(), "open lock geometry read:512 unlock close");
-    EXPECT_EQ(disk->Writes(), 0);
-    EXPECT_EQ(disk->sector, found);
+    auto attempt = [&](const char* why) {
+        UseDisk(512, found);
+        EXPECT_EQ(ResetMasterBootRecord(), 0) << why;
+        EXPECT_EQ(disk->Calls(), "open lock geometry read:512 unlock close") << why;
+        EXPECT_EQ(disk->Writes(), 0) << why;
+        EXPECT_EQ(disk->sector, found) << why;
+        EXPECT_TRUE(NewBackups().empty()) << why;  // nor a part of one
+    };
+    {
+        test::FullDisk full;
+        attempt("full disk");
+    }
+    test::ReadOnlyBackupFolder readOnly;
+    if (readOnly.available()) attempt("read-only backup folder");
 }
 
 TEST_F(BootSector, NoWriteWhenTheSectorSizeChangedSinceTheRead) {
@@ -223,7 +236,7 @@ TEST_F(BootSector, FailedOrShortWriteIsAFailure) {
         EXPECT_EQ(ResetMasterBootRecord(), 0) << failing;
         const std::string write = failing ? "write:512(fails)" : "write:512";
         EXPECT_EQ(disk->Calls(), "open lock geometry read:512 unlock close open lock geometry " + write + " close");
-        EXPECT_EQ(Backup(), found) << failing;
+        EXPECT_EQ(NewBackups(), std::vector<Bytes>{found}) << failing;
     }
 }
 

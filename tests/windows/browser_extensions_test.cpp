@@ -19,6 +19,7 @@
 #include "repair/extension_json.h"
 #include "repair/ie_loader.h"
 #include "resource.h"
+#include "support/backups.h"
 #include "support/files.h"
 #include "support/list_page.h"
 #include "support/process_recorder.h"
@@ -411,11 +412,22 @@ TEST_F(BrowserExtensionRoutines, DeleteRemovesExactlyTheEntryOfTheRow) {
             break;
         }
         }
+        const Snapshot seeded = Everything();
+        test::BackupWatch backups;
         EXPECT_EQ(DeleteBrowserExtension(EntryOf(d.row)), ERROR_SUCCESS) << d.name;
         EXPECT_EQ(Everything(), expected) << d.name;
         std::vector<Row> left = before;
         std::erase(left, d.row);
         EXPECT_EQ(ListAll(), left) << d.name;
+        // Its backup, imported, undoes it.
+        const auto written = backups.Added();
+        ASSERT_EQ(written.size(), 1u) << d.name;
+        EXPECT_NE(written[0].find(L"浏览器加载项 删除 " + std::wstring(BrowserExtensionKindText(EntryOf(d.row))) +
+                                  L" " + d.row.id),
+                  std::wstring::npos)
+            << d.name;
+        ASSERT_TRUE(test::ImportNewestFirst(written)) << d.name;
+        EXPECT_EQ(Everything(), seeded) << d.name;
     }
 }
 
@@ -472,6 +484,16 @@ TEST_F(BrowserExtensionRoutines, DeleteActsOnlyWhileTheEntryIsTheOneShown) {
         SetText(kLM, ForceList(kChrome), L"1", Id(1));
         SetText(kLM, Policies(kChrome), kExtensionSettingsValue, twice);
         SetText(kLM, External(kEdge) + L"\\" + Id(3), L"update_url", L"https://u/3");
+    }
+
+    // Without a backup, nothing is deleted.
+    {
+        test::FullDisk full;
+        for (const Row& row : {list, first, external}) {
+            const Snapshot before = Everything();
+            EXPECT_NE(DeleteBrowserExtension(EntryOf(row)), ERROR_SUCCESS) << testing::PrintToString(row);
+            EXPECT_EQ(Everything(), before) << testing::PrintToString(row);
+        }
     }
 
     // Of a key that comes twice, the second member goes and the first stays.

@@ -17,6 +17,7 @@
 #include "repair/system_policy.h"
 #include "resource.h"
 #include "support/associations.h"
+#include "support/backups.h"
 #include "support/import_patch.h"
 #include "support/memory_disk.h"
 #include "support/registry.h"
@@ -360,8 +361,17 @@ std::vector<unsigned char> UnknownSector() {
     return sector;
 }
 
+// The backups of the boot sector written since `watch` began.
+std::vector<std::vector<unsigned char>> BootBackups(const test::BackupWatch& watch) {
+    std::vector<std::vector<unsigned char>> backups;
+    for (const auto& name : watch.Added()) {
+        if (name.ends_with(L"MBR.Bak")) backups.push_back(test::ReadBytes(test::BackupPath(name)));
+    }
+    return backups;
+}
+
 TEST_F(FastCheckPage, BootRecordRowFindsAnUnknownCodeAndResetsItOncePerDetection) {
-    test::ScopedCurrentDirectory folder(L"fastcheck-mbr");
+    const test::BackupWatch watch;
     const std::vector<unsigned char> found = UnknownSector();
     disk.sector = found;
     TickOnly(kBootRow);
@@ -372,15 +382,15 @@ TEST_F(FastCheckPage, BootRecordRowFindsAnUnknownCodeAndResetsItOncePerDetection
     Click(IDC_REPAIR);
     EXPECT_EQ(Text(kBootRow, 2), L"修复完成");
     EXPECT_EQ(disk.Writes(), 1);
-    EXPECT_EQ(folder.Read(L"MBR.Bak"), found);
+    EXPECT_EQ(BootBackups(watch), std::vector<std::vector<unsigned char>>{found});
     const auto code = StandardBootCode();
     EXPECT_TRUE(std::equal(code.begin(), code.end(), disk.sector.begin()));
 
-    // The mark stays, but the sector is not reset again: the backup keeps the sector as found.
+    // The mark stays, but the sector is not reset again.
     Click(IDC_REPAIR);
     EXPECT_EQ(Text(kBootRow, 2), L"修复完成");
     EXPECT_EQ(disk.Writes(), 1);
-    EXPECT_EQ(folder.Read(L"MBR.Bak"), found);
+    EXPECT_EQ(BootBackups(watch), std::vector<std::vector<unsigned char>>{found});
 
     Click(IDC_DETECT);
     EXPECT_EQ(Text(kBootRow, 1), L"未发现异常");
@@ -389,7 +399,6 @@ TEST_F(FastCheckPage, BootRecordRowFindsAnUnknownCodeAndResetsItOncePerDetection
 }
 
 TEST_F(FastCheckPage, BootRecordRowReportsAFailedResetAndTriesAgainOnTheNextRepair) {
-    test::ScopedCurrentDirectory folder(L"fastcheck-mbr");
     disk.sector = UnknownSector();
     TickOnly(kBootRow);
     Click(IDC_DETECT);
@@ -414,27 +423,19 @@ TEST_F(FastCheckPage, SafeModeRowFindsAnEmptiedListAndRestoresTheHive) {
     ASSERT_EQ(test::SetString(HKEY_LOCAL_MACHINE, kSafeBootKey + L"\\Network\\NetBT", nullptr, L"Service"),
               ERROR_SUCCESS);
     ASSERT_EQ(test::CreateKey(HKEY_LOCAL_MACHINE, kSafeBootKey + L"\\Minimal"), ERROR_SUCCESS);
-    wchar_t temp[MAX_PATH] = {};
-    ::GetTempPathW(MAX_PATH, temp);
-    const std::wstring hiveFile = std::wstring(temp) + L"SafeBoot";
-    ::DeleteFileW(hiveFile.c_str());
 
     TickOnly(kSafeModeRow);
     Click(IDC_DETECT);
     EXPECT_EQ(Text(kSafeModeRow, 1), L"安全模式被破坏");
     EXPECT_EQ(List().GetItemData(kSafeModeRow), 1u);
     Click(IDC_REPAIR);
-    EXPECT_EQ(Text(kSafeModeRow, 2), L"修复完成");
-    // Wine's restore does nothing; the hive for Windows 7 was written for it.
-    WIN32_FILE_ATTRIBUTE_DATA info{};
-    ASSERT_TRUE(::GetFileAttributesExW(hiveFile.c_str(), GetFileExInfoStandard, &info));
-    EXPECT_EQ(info.nFileSizeLow, 36864u);
+    EXPECT_EQ(Text(kSafeModeRow, 2), L"修复完成");  // Wine's restore does nothing (safe_boot_test)
 
-    // A hive file that cannot be written: the repair fails.
-    ::DeleteFileW(hiveFile.c_str());
-    ASSERT_TRUE(::CreateDirectoryW(hiveFile.c_str(), nullptr));
-    Click(IDC_REPAIR);
-    ::RemoveDirectoryW(hiveFile.c_str());
+    // No backup of the key, no restore: the repair fails.
+    {
+        test::FullDisk full;
+        Click(IDC_REPAIR);
+    }
     EXPECT_EQ(Text(kSafeModeRow, 2), L"修复失败");
 
     ASSERT_EQ(test::SetString(HKEY_LOCAL_MACHINE, kSafeBootKey + L"\\Minimal\\Base", nullptr, L"Driver Group"),

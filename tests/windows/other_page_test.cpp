@@ -20,6 +20,7 @@
 #include "repair/other.h"
 #include "repair/system_policy.h"
 #include "resource.h"
+#include "support/backups.h"
 #include "support/import_patch.h"
 #include "support/memory_disk.h"
 #include "support/process_recorder.h"
@@ -137,17 +138,22 @@ protected:
     test::ScriptedPrompts prompts;
     test::ProcessRecorder processes;
     test::MemoryDisk disk;  // no test reaches a real disk
-    test::ScopedCurrentDirectory currentDirectory{L"other"};  // where the boot-record backup goes
+    test::ScopedCurrentDirectory currentDirectory{L"other"};  // where the boot-record backup went once
+    test::BackupWatch backups;
     test::PageHost host;
     COtherDialog page;
 };
 
-std::wstring SafeBootHiveFile() {
-    wchar_t temp[MAX_PATH] = {};
-    ::GetTempPathW(MAX_PATH, temp);
-    return std::wstring(temp) + L"SafeBoot";
+// The backup written since `watch` began whose name ends so; empty when there is none.
+std::vector<unsigned char> Backup(const test::BackupWatch& watch, const std::wstring& ending) {
+    for (const auto& name : watch.Added()) {
+        if (name.ends_with(ending)) return test::ReadBytes(test::BackupPath(name));
+    }
+    return {};
 }
-bool SafeBootRestored() { return ::GetFileAttributesW(SafeBootHiveFile().c_str()) != INVALID_FILE_ATTRIBUTES; }
+// Wine's restore does nothing: what shows the Safe Mode repair ran is the backup of the key it
+// writes just before.
+bool SafeBootRestored(const test::BackupWatch& watch) { return !Backup(watch, L" 安全模式 SafeBoot.reg").empty(); }
 
 // Scripted prompts that look at the system at the moment each message box comes up.
 class ProbingPrompts : public test::ScriptedPrompts {
@@ -192,6 +198,7 @@ TEST_F(OtherPage, RepairWithNothingDoneShowsNothingAndWritesNothing) {
     EXPECT_TRUE(Same(Snapshot(), before));
     EXPECT_EQ(disk.Calls(), "");
     EXPECT_FALSE(currentDirectory.Exists(L"MBR.Bak"));
+    EXPECT_TRUE(backups.Added().empty());
     EXPECT_TRUE(processes.shellCalls.empty());
     EXPECT_TRUE(processes.starts.empty());
     EXPECT_TRUE(Ticked(IDC_FIX_MBR));  // the boxes stay as they were
@@ -430,21 +437,20 @@ TEST_F(OtherPage, BootRecordIsResetOnlyAfterYes) {
     ASSERT_EQ(code.size(), 440u);
     EXPECT_TRUE(std::equal(code.begin(), code.end(), disk.sector.begin()));
     EXPECT_TRUE(std::equal(original.begin() + 440, original.end(), disk.sector.begin() + 440));
-    EXPECT_EQ(currentDirectory.Read(L"MBR.Bak"), original);
+    EXPECT_EQ(Backup(backups, L" 硬盘主引导记录 MBR.Bak"), original);
+    EXPECT_FALSE(currentDirectory.Exists(L"MBR.Bak"));
 }
 
 TEST_F(OtherPage, SafeModeBoxRestoresTheSafeBootKey) {
-    ::DeleteFileW(SafeBootHiveFile().c_str());
     TickOnly({IDC_FIX_SAFEBOOT});
     Click(IDC_FIX_REPAIR);
-    EXPECT_TRUE(SafeBootRestored());  // the hive image was written out for the restore
+    EXPECT_TRUE(SafeBootRestored(backups));
     EXPECT_EQ(prompts.Messages(), std::vector<std::wstring>{kRepairDone});
 }
 
 // Everything ticked: each step in its place around the boot-record warning, one notice at the end.
 TEST_F(OtherPage, RepairRunsInOrderAndReportsOnce) {
     SeedDamage();
-    ::DeleteFileW(SafeBootHiveFile().c_str());
     for (int id : kAllBoxes) SetTick(id, id != IDC_FIX_HIDDEN_FOLDERS);
     ProbingPrompts probing;
     probing.messageBoxAnswers = {IDYES};
@@ -454,7 +460,7 @@ TEST_F(OtherPage, RepairRunsInOrderAndReportsOnce) {
         checkedAtWarning = true;
         EXPECT_FALSE(HasPolicy(L"DisableTaskmgr"));  // steps 1 and 2 have run
         EXPECT_FALSE(HasPolicy(L"DisableRegistryTools"));
-        EXPECT_TRUE(SafeBootRestored());
+        EXPECT_TRUE(SafeBootRestored(backups));
         EXPECT_EQ(disk.Writes(), 0);  // the rest has not
         EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, kHideFileExt, L"DefaultValue")->Dword(), 0u);
         EXPECT_TRUE(processes.starts.empty());

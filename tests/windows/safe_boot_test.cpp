@@ -1,15 +1,19 @@
 // Safe Mode under Wine: the check on registry fixtures, the choice of hive by Windows version, the
-// temporary hive file, and the restore call. Wine's RegRestoreKeyW does nothing, so the call is
-// observed by pointing this program's import of it at a recorder.
+// backup of the SafeBoot key, and the restore from a hive file in the backup folder that nobody
+// else can open. Wine's NtRestoreKey does nothing, so the call is observed by pointing this
+// program's import of it at a recorder.
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <winternl.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "repair/safe_boot.h"
+#include "support/backups.h"
 #include "support/import_patch.h"
 #include "support/registry.h"
 
@@ -31,47 +35,58 @@ std::wstring TempFolder() {
     ::GetTempPathW(MAX_PATH, path);
     return path;
 }
-const std::wstring kHiveFile = TempFolder() + L"SafeBoot";
 
-Bytes ReadHiveFile() {
-    Bytes bytes;
-    HANDLE file = ::CreateFileW(kHiveFile.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return bytes;
-    unsigned char chunk[4096];
-    DWORD got = 0;
-    while (::ReadFile(file, chunk, sizeof(chunk), &got, nullptr) && got > 0) {
-        bytes.insert(bytes.end(), chunk, chunk + got);
+// The hive files ("*.tmp") in the backup folder.
+std::vector<std::wstring> HiveFiles() {
+    std::vector<std::wstring> found;
+    for (const auto& name : test::BackupFiles()) {
+        if (name.ends_with(L".tmp")) found.push_back(name);
     }
-    ::CloseHandle(file);
-    return bytes;
+    return found;
 }
-bool HiveFileExists() { return ::GetFileAttributesW(kHiveFile.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-// Records each RegRestoreKeyW call while it lives and answers with `result`.
+// Records each NtRestoreKey call while it lives and answers with `status`.
 class RestoreRecorder {
 public:
     struct Call {
-        std::wstring file;
-        DWORD flags;
-        bool keyIsSafeBoot;  // the key handle reaches the marker subkey the fixture put under SafeBoot
-        Bytes fileContent;   // the hive file as it was during the call
+        ULONG flags;
+        bool keyIsSafeBoot;         // the key handle reaches the marker subkey the fixture put under SafeBoot
+        Bytes fileContent;          // read through the handle given, from its start
+        std::vector<std::wstring> hiveFiles;  // hive files in the backup folder during the call
+        DWORD otherOpenError;       // what another open of that file by its name met
+        std::vector<std::wstring> backups;    // the backup folder during the call
     };
 
-    RestoreRecorder() : patch_("advapi32.dll", "RegRestoreKeyW", reinterpret_cast<void*>(&Record)) { current_ = this; }
+    RestoreRecorder() : patch_("ntdll.dll", "NtRestoreKey", reinterpret_cast<void*>(&Record)) { current_ = this; }
     ~RestoreRecorder() { current_ = nullptr; }
     bool installed() const { return patch_.installed(); }
 
     std::vector<Call> calls;
-    LONG result = ERROR_SUCCESS;
+    NTSTATUS status = 0;
 
 private:
-    static LONG WINAPI Record(HKEY key, LPCWSTR file, DWORD flags) {
+    static NTSTATUS NTAPI Record(HANDLE key, HANDLE file, ULONG flags) {
+        Call call{flags, false, {}, HiveFiles(), 0, test::BackupFiles()};
         HKEY marker = nullptr;
-        const bool reaches = ::RegOpenKeyExW(key, L"Minimal\\Marker", 0, KEY_READ, &marker) == ERROR_SUCCESS;
+        call.keyIsSafeBoot = ::RegOpenKeyExW(static_cast<HKEY>(key), L"Minimal\\Marker", 0, KEY_READ, &marker) ==
+                             ERROR_SUCCESS;
         if (marker) ::RegCloseKey(marker);
-        current_->calls.push_back({file ? file : L"", flags, reaches, ReadHiveFile()});
-        return current_->result;
+        unsigned char chunk[4096];
+        DWORD got = 0;
+        while (::ReadFile(file, chunk, sizeof(chunk), &got, nullptr) && got > 0) {
+            call.fileContent.insert(call.fileContent.end(), chunk, chunk + got);
+        }
+        ::SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+        if (call.hiveFiles.size() == 1) {
+            ::SetLastError(0);
+            HANDLE other = ::CreateFileW(test::BackupPath(call.hiveFiles[0]).c_str(), GENERIC_READ,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                         OPEN_EXISTING, 0, nullptr);
+            call.otherOpenError = other == INVALID_HANDLE_VALUE ? ::GetLastError() : 0;
+            if (other != INVALID_HANDLE_VALUE) ::CloseHandle(other);
+        }
+        current_->calls.push_back(call);
+        return current_->status;
     }
     static inline RestoreRecorder* current_ = nullptr;
     test::ImportPatch patch_;
@@ -79,14 +94,7 @@ private:
 
 class SafeBoot : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(restore.installed());
-        ::DeleteFileW(kHiveFile.c_str());
-    }
-    void TearDown() override {
-        ::DeleteFileW(kHiveFile.c_str());
-        ::RemoveDirectoryW(kHiveFile.c_str());
-    }
+    void SetUp() override { ASSERT_TRUE(restore.installed()); }
     // The lists as a healthy system has them, and a marker for the recorder.
     void HealthyLists() {
         ASSERT_EQ(test::SetString(HKEY_LOCAL_MACHINE, kSafeBoot, L"AlternateShell", L"cmd.exe"), ERROR_SUCCESS);
@@ -135,22 +143,23 @@ TEST_F(SafeBoot, EachVersionRestoresItsOwnHive) {
     for (const Case& c : cases) {
         const std::string name = std::to_string(c.major) + "." + std::to_string(c.minor);
         test::DeleteTree(HKEY_LOCAL_MACHINE, kSafeBoot);
-        ::DeleteFileW(kHiveFile.c_str());
         restore.calls.clear();
+        const test::BackupWatch watch;
         EXPECT_EQ(SafeBootResourceFor(c.major, c.minor), c.resource) << name;
         EXPECT_EQ(RestoreSafeBootForVersion(c.major, c.minor), c.resource ? 1 : 0) << name;
+        EXPECT_TRUE(HiveFiles().empty()) << name;  // deleted after the restore, or never made
         if (!c.resource) {  // nothing touched
-            EXPECT_FALSE(HiveFileExists()) << name;
             EXPECT_FALSE(test::KeyExists(HKEY_LOCAL_MACHINE, kSafeBoot)) << name;
             EXPECT_TRUE(restore.calls.empty()) << name;
+            EXPECT_TRUE(watch.Added().empty()) << name;
             continue;
         }
         const Bytes image = Resource(c.resource);
         ASSERT_EQ(image.size(), c.size) << name;
         EXPECT_EQ(std::string(image.begin(), image.begin() + 4), "regf") << name;
-        EXPECT_EQ(ReadHiveFile(), image) << name;  // left in place after the call
         EXPECT_TRUE(test::KeyExists(HKEY_LOCAL_MACHINE, kSafeBoot)) << name;  // created for the restore
         ASSERT_EQ(restore.calls.size(), 1u) << name;
+        EXPECT_EQ(restore.calls[0].fileContent, image) << name;
     }
     // The five images differ from each other.
     for (UINT a = 144; a <= 148; ++a) {
@@ -165,57 +174,71 @@ TEST_F(SafeBoot, RestoreUsesTheVersionWindowsReports) {
     ASSERT_EQ(version.dwMajorVersion, 6u) << "the test prefix should report Windows 7";
     ASSERT_EQ(version.dwMinorVersion, 1u);
     EXPECT_EQ(RestoreSafeBoot(), 1);
-    EXPECT_EQ(ReadHiveFile(), Resource(148));
+    ASSERT_EQ(restore.calls.size(), 1u);
+    EXPECT_EQ(restore.calls[0].fileContent, Resource(148));
 }
 
-TEST_F(SafeBoot, RestoreWritesAFreshHiveFileAndRestoresItOverTheKey) {
+// The key is kept first; the hive is a new file in the backup folder that nobody else can open, read
+// by the restore through the program's own handle, and gone afterwards. The user's temporary folder
+// plays no part: a file planted there is neither used nor touched.
+TEST_F(SafeBoot, RestoreReadsTheHiveThroughAHandleNobodyElseCanOpen) {
     HealthyLists();
-    {  // a stale, larger file of the same name
-        HANDLE file = ::CreateFileW(kHiveFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    const std::wstring planted = TempFolder() + L"SafeBoot";
+    {
+        HANDLE file = ::CreateFileW(planted.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         ASSERT_NE(file, INVALID_HANDLE_VALUE);
-        const Bytes junk(50000, 0x5A);
         DWORD written = 0;
-        ::WriteFile(file, junk.data(), static_cast<DWORD>(junk.size()), &written, nullptr);
+        ::WriteFile(file, "planted", 7, &written, nullptr);
         ::CloseHandle(file);
     }
+    const test::BackupWatch watch;
     EXPECT_EQ(RestoreSafeBootHive(145), 1);
     ASSERT_EQ(restore.calls.size(), 1u);
     const RestoreRecorder::Call& call = restore.calls[0];
-    EXPECT_EQ(call.file, TempFolder() + L"\\SafeBoot");
-    EXPECT_EQ(call.flags, static_cast<DWORD>(REG_FORCE_RESTORE));
+    EXPECT_EQ(call.flags, static_cast<ULONG>(REG_FORCE_RESTORE));
     EXPECT_TRUE(call.keyIsSafeBoot);
-    EXPECT_EQ(call.fileContent, Resource(145));  // complete and closed before the restore
-    EXPECT_EQ(ReadHiveFile(), Resource(145));
+    EXPECT_EQ(call.fileContent, Resource(145));  // complete before the restore
+    ASSERT_EQ(call.hiveFiles.size(), 1u);
+    EXPECT_EQ(call.otherOpenError, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    // The backup of the key was there before the restore.
+    const auto added = watch.Added();
+    ASSERT_EQ(added.size(), 1u);
+    EXPECT_TRUE(added[0].ends_with(L" 安全模式 SafeBoot.reg"));
+    EXPECT_NE(std::find(call.backups.begin(), call.backups.end(), added[0]), call.backups.end());
+    EXPECT_TRUE(HiveFiles().empty());
+    EXPECT_EQ(test::ReadBytes(planted), (Bytes{'p', 'l', 'a', 'n', 't', 'e', 'd'}));
+    ::DeleteFileW(planted.c_str());
 
     // A refused restore (no restore privilege) is a failure.
-    restore.result = ERROR_PRIVILEGE_NOT_HELD;
+    restore.status = static_cast<NTSTATUS>(0xC0000061);  // STATUS_PRIVILEGE_NOT_HELD
     EXPECT_EQ(RestoreSafeBootHive(145), 0);
     EXPECT_EQ(restore.calls.size(), 2u);
+    EXPECT_TRUE(HiveFiles().empty());
 }
 
-// Another program that holds the hive file open for writing could change it between our write
-// and the restore: then the file cannot be taken and nothing is restored.
-TEST_F(SafeBoot, NothingIsRestoredWhileAnotherHandleCanWriteTheHiveFile) {
+TEST_F(SafeBoot, NothingIsRestoredWithoutAHiveImageOrABackup) {
+    const test::BackupWatch watch;
+    EXPECT_EQ(RestoreSafeBootHive(999), 0);  // no such resource
+    EXPECT_TRUE(restore.calls.empty());
+    EXPECT_TRUE(watch.Added().empty());
+
     HealthyLists();
-    HANDLE holder = ::CreateFileW(kHiveFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    const test::Snapshot before = test::TakeSnapshot(HKEY_LOCAL_MACHINE, kSafeBoot);
+    {
+        test::FullDisk full;
+        EXPECT_EQ(RestoreSafeBootHive(148), 0);
+    }
+    EXPECT_TRUE(restore.calls.empty());
+    EXPECT_TRUE(watch.Added().empty());
+    EXPECT_TRUE(HiveFiles().empty());
+    EXPECT_EQ(test::FirstDifference(before, test::TakeSnapshot(HKEY_LOCAL_MACHINE, kSafeBoot)), "");
+
+    test::DeleteTree(HKEY_LOCAL_MACHINE, kSafeBoot);
+    test::ReadOnlyBackupFolder readOnly;
+    if (!readOnly.available()) return;
     EXPECT_EQ(RestoreSafeBootHive(148), 0);
     EXPECT_TRUE(restore.calls.empty());
-    ::CloseHandle(holder);
-}
-
-TEST_F(SafeBoot, NothingIsRestoredWithoutAHiveImage) {
-    EXPECT_EQ(RestoreSafeBootHive(999), 0);  // no such resource: an empty file, and no restore
-    EXPECT_TRUE(HiveFileExists());
-    EXPECT_TRUE(ReadHiveFile().empty());
-    EXPECT_TRUE(restore.calls.empty());
-
-    ::DeleteFileW(kHiveFile.c_str());
-    ASSERT_TRUE(::CreateDirectoryW(kHiveFile.c_str(), nullptr));  // the file cannot be created
-    EXPECT_EQ(RestoreSafeBootHive(148), 0);
-    EXPECT_TRUE(restore.calls.empty());
-    EXPECT_FALSE(test::KeyExists(HKEY_LOCAL_MACHINE, kSafeBoot));
+    EXPECT_FALSE(test::KeyExists(HKEY_LOCAL_MACHINE, kSafeBoot));  // not even created
 }
 
 }  // namespace

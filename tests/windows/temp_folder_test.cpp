@@ -65,7 +65,7 @@ void Click(lark::CDialog& page, int id) {
 }
 
 TEST(TemporaryFolder, EveryPagesCommandsLeaveItEmpty) {
-    // ".\MBR.Bak" goes to the current folder: one of the test's own, made before TEMP moves.
+    // A current folder of the test's own, made before TEMP moves: nothing may land there either.
     test::ScopedCurrentDirectory currentDirectory(L"temp-folder-cwd");
     FreshTemporaryFolder temp(L"C:\\fresh-temp");
     wchar_t reported[MAX_PATH] = {};
@@ -106,14 +106,12 @@ TEST(TemporaryFolder, EveryPagesCommandsLeaveItEmpty) {
         ASSERT_TRUE(dialog.Create(IDD_MAIN, nullptr));
     }
 
-    // The fast check: every row but Safe Mode, detected and repaired.
-    // The Safe Mode repair joins this run once its hive no longer passes through the temporary folder.
+    // The fast check: every row detected and repaired, the Safe Mode restore with its hive among them.
     CFastCheckDialog& fastCheck = dialog.FastCheckPage();
-    for (int row = 0; row < CFastCheckDialog::kRowCount; ++row) {
-        fastCheck.CheckList().SetCheck(row, row != CFastCheckDialog::kSafeModeRow);
-    }
+    for (int row = 0; row < CFastCheckDialog::kRowCount; ++row) fastCheck.CheckList().SetCheck(row, TRUE);
     Click(fastCheck, IDC_DETECT);
     Click(fastCheck, IDC_REPAIR);
+    EXPECT_NE(fastCheck.CheckList().GetItemText(CFastCheckDialog::kSafeModeRow, 2), L"");
 
     // The list pages: every command of each menu on the first row.
     const struct {
@@ -141,10 +139,10 @@ TEST(TemporaryFolder, EveryPagesCommandsLeaveItEmpty) {
     auto& hosts = *dialog.Page(4);
     for (int id : {IDC_HOSTS_SAVE, IDC_HOSTS_BACKUP, IDC_HOSTS_DEFAULT, IDC_HOSTS_REFRESH}) Click(hosts, id);
 
-    // The other repairs: every box but Safe Mode (see above), then the hidden folders.
+    // The other repairs: every box, then the hidden folders.
     auto& other = *dialog.Page(7);
     for (int id = IDC_FIX_HIDDEN_FOLDERS; id <= IDC_FIX_SAFEBOOT; ++id) {
-        ::SendMessageW(other.GetDlgItem(id), BM_SETCHECK, id == IDC_FIX_SAFEBOOT ? BST_UNCHECKED : BST_CHECKED, 0);
+        ::SendMessageW(other.GetDlgItem(id), BM_SETCHECK, BST_CHECKED, 0);
     }
     Click(other, IDC_FIX_REPAIR);
     Click(other, IDC_FIX_HIDDEN_FOLDERS);
