@@ -38,12 +38,16 @@ int ReadVersionStrings(const wchar_t* path, wchar_t (&description)[kVersionTextL
                        wchar_t (&vendor)[kVersionTextLength]);
 
 // Exports the whole Winsock "Parameters" tree to the file with regedit (from the Windows folder),
-// hidden, and waits for it. 1 when regedit could be started, whatever it did; 0 when it could not,
-// or when its command line would not fit 512 characters (then nothing is started).
+// hidden, and waits for it. A file already at the target is removed first, so that it cannot pass
+// for the new back-up. 1 when regedit ended and left a file that is not empty; 0 otherwise: no
+// target, a command line that would not fit 512 characters or a file that cannot be removed
+// (nothing is started then), regedit not started or its end not seen, or no file or an empty one
+// left (an empty one is removed).
 int BackUpWinsockParameters(const wchar_t* target);
 
 // Runs "netsh winsock reset" (netsh from the system folder), hidden, and waits for it. 1 when netsh
-// could be started, 0 otherwise.
+// ended with exit code 0; 0 when it could not be started, its end could not be seen, or it ended
+// with any other code.
 int ResetWinsockCatalog();
 
 // Opens an Explorer window with the file selected: "<Windows folder>\Explorer /select,<path>"
