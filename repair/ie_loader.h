@@ -35,6 +35,10 @@ inline constexpr const wchar_t kAddOnSettingsKey[] = L"Software\\Microsoft\\Wind
 using AddOnSink =
     std::function<void(const wchar_t* name, const wchar_t* file, int enabled, int kind, const wchar_t* keyName)>;
 
+// A subkey whose name holds a NUL is listed with the name up to the NUL and kNulNameMark as its key
+// name (key_names.h): the browser loads what the text before the NUL names, so such an add-on is
+// shown, not hidden. The routines below that act on a key name refuse a marked one.
+//
 // Paths below a root are held in 260 characters with their terminator, as the add-on keys are
 // addressed everywhere: a key name whose path would not fit is never cut to another key's path.
 // Such an add-on's CLSID registration or settings key counts as missing, and setting or deleting
@@ -43,7 +47,8 @@ using AddOnSink =
 // The helper objects or the pre-approved controls of one source (kHelperObjectsKey or
 // kPreApprovedKey), in enumeration order: every subkey whose HKEY_CLASSES_ROOT "CLSID\<name>" key
 // has a readable default value, which is the display name; the file is the default value of its
-// InprocServer32 subkey as stored, empty when that is missing. 0 when the whole source was listed;
+// InprocServer32 subkey as stored, empty when that is missing. A subkey whose name holds a NUL is
+// listed in any case, with the registration of the name up to the NUL (empty texts without one). 0 when the whole source was listed;
 // 0xB0000001 for an empty sink; otherwise the error that ended the listing: the source key does
 // not open or count its subkeys, or an enumeration fails (the rest of the source is not listed).
 DWORD EnumerateClsidAddOns(const wchar_t* sourceKey, int kind, const AddOnSink& sink);
@@ -51,7 +56,8 @@ DWORD EnumerateClsidAddOns(const wchar_t* sourceKey, int kind, const AddOnSink& 
 // The browser extensions (kExtensionsKey), kind kAddOnExtension, in enumeration order. The name is
 // "MenuText", else "ButtonText", else empty, resolved with ResolveIndirectString; the file is
 // "Exec" with its environment references expanded into 260 characters, empty when it cannot be
-// read or its expansion does not fit. Subkeys that cannot be enumerated or opened are skipped.
+// read or its expansion does not fit. Subkeys that cannot be enumerated or opened are skipped; one
+// whose name holds a NUL is opened by its exact name.
 // 0; 0xB0000001 for an empty sink; the error when the source key does not open or count its subkeys.
 DWORD EnumerateBrowserExtensions(const AddOnSink& sink);
 
@@ -60,18 +66,19 @@ DWORD EnumerateBrowserExtensions(const AddOnSink& sink);
 DWORD EnumerateAddOns(const AddOnSink& sink);
 
 // 1 when the add-on's settings key opens, its "Flags" value reads as exactly 4 bytes (of any type)
-// and holds 1; otherwise 0.
+// and holds 1; otherwise 0 (always for an empty name or one with a backslash).
 int IsAddOnDisabled(const wchar_t* keyName);
 
 // Enable (non-zero): deletes the add-on's settings key, a single key (fails when it has subkeys or
 // is not there). Disable: creates the key and sets "Flags" to REG_DWORD 1. 0 or a Windows error;
-// ERROR_INVALID_PARAMETER for an empty key name, which would name the settings key itself.
+// ERROR_INVALID_PARAMETER for an empty key name, which would name the settings key itself, and for
+// a name with a backslash (a marked one among them), which would name a key below another one.
 LONG SetAddOnEnabled(const wchar_t* keyName, int enable);
 
 // Deletes the add-on's subkey, with everything below it, from the source of its kind
 // (DeleteRegistryTree); its CLSID registration and settings key stay. 0 when it is gone;
-// ERROR_INVALID_PARAMETER for an unknown kind or an empty key name (nothing is deleted), otherwise
-// the error of the delete.
+// ERROR_INVALID_PARAMETER for an unknown kind, an empty key name or one with a backslash (nothing
+// is deleted), otherwise the error of the delete.
 LONG DeleteAddOn(int kind, const wchar_t* keyName);
 
 // The display name an indirect string stands for: string resource `number` of the module, read

@@ -142,8 +142,9 @@ DWORD EnumerateCatalogEntries(const CatalogSink& sink) {
         DWORD nameLength = kNameSize;
         result = ::RegEnumKeyExW(catalogue.key.get(), index, name, &nameLength, nullptr, nullptr, nullptr, nullptr);
         if (result != ERROR_SUCCESS) continue;
+        // By its exact name: a name holding a NUL must not be read as the entry named by its start.
         lark::UniqueRegKey entry;
-        result = ::RegOpenKeyExW(catalogue.key.get(), name, 0, KEY_READ, entry.put());
+        result = lark::OpenExactSubkey(catalogue.key.get(), {name, nameLength}, KEY_READ, entry);
         if (result != ERROR_SUCCESS) continue;
         DWORD size = kValueSize;
         result = ::RegQueryValueExW(entry.get(), L"PackedCatalogItem", nullptr, nullptr,

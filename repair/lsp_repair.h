@@ -20,7 +20,8 @@ using CatalogSink = std::function<void(const wchar_t* protocol, const wchar_t* p
 
 // Hands every readable entry of the catalogue to the sink, in the registry's enumeration order.
 // An entry whose "PackedCatalogItem" does not fit 1024 bytes, or that cannot be enumerated, opened
-// or read, is left out. The path is converted from the system code page and its environment
+// or read, is left out. Entries are opened by their exact names: one whose name holds a NUL is read
+// as itself, never as the entry (or the catalogue key) that the text before the NUL names. The path is converted from the system code page and its environment
 // references expanded into 260 characters; a path whose expansion would not fit is shown as stored.
 // 0xB0000001 for an empty sink; the Windows error of opening the catalogue or of counting its
 // entries; otherwise the result of the last registry call made for the last entry (0 when it

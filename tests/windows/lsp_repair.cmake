@@ -46,3 +46,9 @@ add_executable(lsp_sleeper ${LARKSPUR_SOURCE_DIR}/tests/fixtures/lsp/sleeper.c)
 target_link_libraries(lsp_sleeper PRIVATE ${LARKSPUR_STATIC_LINK})
 set_target_properties(lsp_sleeper PROPERTIES OUTPUT_NAME sleeper RUNTIME_OUTPUT_DIRECTORY ${LSP_FIXTURE_DIR})
 add_dependencies(lsp_repair_test lsp_sleeper trust_fixtures)
+
+# The catalogue under code page 936: the same executable, its code-page cases only, in the locale
+# that makes Wine report 936.
+add_test(NAME wine.lsp_repair_test.cp936 COMMAND lsp_repair_test --gtest_filter=Catalog.PathsAreReadInTheAnsiCodePage)
+set_tests_properties(wine.lsp_repair_test.cp936 PROPERTIES
+  ENVIRONMENT "${LARKSPUR_TEST_ENV};LC_ALL=zh_CN.UTF-8" FIXTURES_REQUIRED wine_template)

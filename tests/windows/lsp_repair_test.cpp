@@ -22,6 +22,7 @@
 #include "support/files.h"
 #include "support/list_page.h"
 #include "support/process_recorder.h"
+#include "support/raw_registry.h"
 #include "support/registry.h"
 #include "support/scripted_prompts.h"
 #include "support/ui.h"
@@ -64,9 +65,10 @@ void WriteEntry(const std::wstring& name, const std::vector<BYTE>& value) {
 }
 void WriteEntry(const std::wstring& name, const Item& item) { WriteEntry(name, item.Bytes()); }
 
-// Every entry goes; the catalogue key itself stays, as in a fresh prefix.
+// Every entry goes, and a value of the catalogue key itself; the key stays, as in a fresh prefix.
 void ClearCatalog() {
     test::CreateKey(HKEY_LOCAL_MACHINE, kCatalog);
+    ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kCatalog.c_str(), L"PackedCatalogItem");
     for (const auto& name : test::SubkeyNames(HKEY_LOCAL_MACHINE, kCatalog)) {
         test::DeleteTree(HKEY_LOCAL_MACHINE, kCatalog + L"\\" + name);
     }
@@ -184,6 +186,51 @@ TEST_F(Catalog, WithoutSinkOrCatalogueNothingIsListed) {
     test::DeleteTree(HKEY_LOCAL_MACHINE, kCatalog);
     EXPECT_EQ(Enumerate(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
     EXPECT_TRUE(rows.empty());
+}
+
+// Entries are opened by their exact names: one whose name holds a NUL is read as itself, never as
+// the entry that the text before the NUL names, nor (when the NUL comes first) as the catalogue key.
+TEST_F(Catalog, AnEntryWhoseNameHoldsANulIsReadAsItself) {
+    WriteEntry(L"000000000001", Item{"C:\\genuine.dll", kTcpipId, L"Genuine"});
+    const auto onKey = Item{"C:\\catalogue.dll", kTcpipId, L"The catalogue key"}.Bytes();
+    ASSERT_EQ(test::SetBinary(HKEY_LOCAL_MACHINE, kCatalog, L"PackedCatalogItem", onKey.data(),
+                              static_cast<DWORD>(onKey.size())),
+              ERROR_SUCCESS);
+    const auto inner = Item{"C:\\inner.dll", kTcpipId, L"Inner"}.Bytes();
+    const auto first = Item{"C:\\first.dll", kTcpipId, L"First"}.Bytes();
+    test::RawNamedKey innerKey(HKEY_LOCAL_MACHINE, kCatalog, L"000000000001" + std::wstring(L"\0x", 2));
+    test::RawNamedKey firstKey(HKEY_LOCAL_MACHINE, kCatalog, std::wstring(L"\0y", 2));
+    ASSERT_EQ(innerKey.SetBinary(L"PackedCatalogItem", inner.data(), static_cast<DWORD>(inner.size())), ERROR_SUCCESS);
+    ASSERT_EQ(firstKey.SetBinary(L"PackedCatalogItem", first.data(), static_cast<DWORD>(first.size())), ERROR_SUCCESS);
+    EXPECT_EQ(Enumerate(), 0u);
+    std::vector<std::wstring> listed;
+    for (const Row& row : rows) listed.push_back(row[0] + L"|" + row[1]);
+    EXPECT_EQ(listed,
+              (std::vector<std::wstring>{L"First|C:\\first.dll", L"Genuine|C:\\genuine.dll", L"Inner|C:\\inner.dll"}));
+}
+
+// The path of an entry is ANSI text in the system code page: Western (1252) in the usual run, GBK
+// (936) in its own ctest entry with LC_ALL=zh_CN.UTF-8. Neither the OEM code page nor UTF-8 reads
+// these bytes so.
+TEST_F(Catalog, PathsAreReadInTheAnsiCodePage) {
+    std::string stored;
+    std::wstring shown;
+    switch (::GetACP()) {
+    case 1252:
+        stored = "C:\\caf\xe9\\lsp.dll";
+        shown = L"C:\\caf\u00e9\\lsp.dll";
+        break;
+    case 936:
+        stored = "C:\\\xb9\xa4\xbe\xdf\\lsp.dll";
+        shown = L"C:\\工具\\lsp.dll";
+        break;
+    default:
+        GTEST_SKIP() << "code page " << ::GetACP();
+    }
+    WriteEntry(L"000000000001", Item{stored, kTcpipId, L"ANSI"});
+    EXPECT_EQ(Enumerate(), 0u);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][1], shown);
 }
 
 TEST(VersionStrings, BothTextsOfTheFirstTranslationOrNothing) {
