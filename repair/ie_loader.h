@@ -35,9 +35,9 @@ inline constexpr const wchar_t kAddOnSettingsKey[] = L"Software\\Microsoft\\Wind
 using AddOnSink =
     std::function<void(const wchar_t* name, const wchar_t* file, int enabled, int kind, const wchar_t* keyName)>;
 
-// A subkey whose name holds a NUL is listed with the name up to the NUL and kNulNameMark as its key
-// name (key_names.h): the browser loads what the text before the NUL names, so such an add-on is
-// shown, not hidden. The routines below that act on a key name refuse a marked one.
+// A subkey whose name holds a NUL is listed with its marked name as key name (MarkedKeyName,
+// key_names.h): the browser loads what the text before the NUL names, so such an add-on is shown,
+// not hidden. The routines below that act on a key name refuse a marked one.
 //
 // Paths below a root are held in 260 characters with their terminator, as the add-on keys are
 // addressed everywhere: a key name whose path would not fit is never cut to another key's path.

@@ -24,8 +24,9 @@ inline constexpr const wchar_t kImageOptionsKey[] =
 //
 // A subkey whose name holds a NUL is never handed to `sink`: its path would name another entry, or
 // the options key itself. Where `nulNamed` is given, each such subkey with a readable Debugger
-// value (read through its exact name) goes there instead, and is counted: its name and key path
-// end in kNulNameMark (key_names.h). Those texts are for showing; no key may be acted on by them.
+// value (read through its exact name) goes there instead, and is counted: its name is marked
+// (MarkedKeyName, key_names.h), and so is the last part of its key path. Those texts are for
+// showing; no key may be acted on by them.
 DWORD ScanImageHijacks(DWORD* found, const HijackSink& sink, const HijackSink& nulNamed = {});
 
 // Deletes root\path with all its subkeys and values. 0 when the key is gone (deleted, or not

@@ -286,12 +286,11 @@ TEST_F(AddOnRoutines, SubkeysWhoseNameHoldsANulAreListedMarkedAndNeverActedOn) {
     ASSERT_EQ(extension.SetString(L"Exec", L"C:\\hidden.exe"), ERROR_SUCCESS);
 
     EXPECT_EQ(EnumerateAddOns(Collect()), 0u);
-    const std::wstring mark = kNulNameMark;
     const std::vector<AddOn> expected = {
-        {L"Hidden Helper", L"C:\\hidden.dll", 0, kAddOnHelperObject, Guid(1) + mark},
-        {L"", L"", 1, kAddOnActiveX, mark},
+        {L"Hidden Helper", L"C:\\hidden.dll", 0, kAddOnHelperObject, L"〔含空字符〕" + Guid(1) + L"\\0"},
+        {L"", L"", 1, kAddOnActiveX, L"〔含空字符〕\\0"},
         {L"Genuine Tool", L"", 1, kAddOnExtension, Guid(3)},
-        {L"Hidden Tool", L"C:\\hidden.exe", 1, kAddOnExtension, Guid(3) + mark},
+        {L"Hidden Tool", L"C:\\hidden.exe", 1, kAddOnExtension, L"〔含空字符〕" + Guid(3) + L"\\0"},
     };
     EXPECT_EQ(rows, expected);
 
@@ -610,7 +609,7 @@ TEST_F(AddOnPage, ARowWhoseNameHoldsANulIsShownMarkedAndNothingIsDoneToIt) {
     test::RawNamedKey hidden(HKEY_LOCAL_MACHINE, kHelpers, Guid(1) + std::wstring(L"\0x", 2));
     ASSERT_NE(hidden.get(), nullptr);
     list.Command(ID_ADDON_REFRESH);
-    const std::wstring marked = Guid(1) + kNulNameMark;
+    const std::wstring marked = MarkedKeyName(Guid(1).c_str());
     const int row = RowOf(marked);
     ASSERT_GE(row, 0);
     EXPECT_EQ(list.Snapshot()[row], (std::vector<std::wstring>{L"Search Helper", L"已启用", L"浏览器辅助对象",

@@ -147,14 +147,14 @@ TEST_F(ImageHijacks, NamesHoldingANulAreNeverTakenForAnotherKey) {
     EXPECT_EQ(count, 3u);
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].image, L"avp.exe");
-    const std::wstring mark = kNulNameMark, path = L"HKEY_LOCAL_MACHINE\\" + kOptions;
+    const std::wstring path = L"HKEY_LOCAL_MACHINE\\" + kOptions;
     ASSERT_EQ(marked.size(), 2u);
-    EXPECT_EQ(marked[0].image, mark);
+    EXPECT_EQ(marked[0].image, L"〔含空字符〕\\0");
     EXPECT_EQ(marked[0].debugger, L"C:\\first.exe");
-    EXPECT_EQ(marked[0].keyPath, path + mark);
-    EXPECT_EQ(marked[1].image, L"avp.exe" + mark);
+    EXPECT_EQ(marked[0].keyPath, path + L"〔含空字符〕\\0");
+    EXPECT_EQ(marked[1].image, L"〔含空字符〕avp.exe\\0");
     EXPECT_EQ(marked[1].debugger, L"C:\\inner.exe");
-    EXPECT_EQ(marked[1].keyPath, path + L"avp.exe" + mark);
+    EXPECT_EQ(marked[1].keyPath, path + L"〔含空字符〕avp.exe\\0");
 }
 
 TEST_F(ImageHijacks, TemplateEntryIsSkippedInAnyLetterCase) {
@@ -399,8 +399,8 @@ TEST_F(ImageHijackPage, EntriesNamedWithANulAreShownMarkedAndNeverDeleted) {
     Command(ID_HIJACK_REFRESH);
     ASSERT_EQ(List().GetItemCount(), 5);
     EXPECT_EQ(page.FoundCount(), 5u);
-    const std::wstring mark = kNulNameMark;
-    for (const std::wstring& image : {mark, L"egui.exe" + mark}) {
+    const std::wstring firstShown = MarkedKeyName(L""), innerShown = MarkedKeyName(L"egui.exe");
+    for (const std::wstring& image : {firstShown, innerShown}) {
         const int row = RowOf(image);
         ASSERT_GE(row, 0);
         EXPECT_EQ(Text(row, 1), L"C:\\planted.exe");
@@ -411,7 +411,7 @@ TEST_F(ImageHijackPage, EntriesNamedWithANulAreShownMarkedAndNeverDeleted) {
     for (int r = 0; r < List().GetItemCount(); ++r) List().SetCheck(r, TRUE);
     Command(ID_HIJACK_DELETE_CHECKED);
     Command(ID_HIJACK_DELETE_ALL);
-    EXPECT_EQ(list.ColumnTexts(0), (std::vector<std::wstring>{mark, L"egui.exe" + mark}));
+    EXPECT_EQ(list.ColumnTexts(0), (std::vector<std::wstring>{firstShown, innerShown}));
     EXPECT_EQ(test::GetValue(HKEY_LOCAL_MACHINE, kOptions, L"Debugger")->Text(), L"C:\\options.exe");
     EXPECT_TRUE(EntryExists(L"plain.exe"));
     EXPECT_FALSE(EntryExists(L"egui.exe"));
