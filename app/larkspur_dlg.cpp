@@ -182,6 +182,13 @@ LRESULT CLarkspurDlg::OnTimer(WPARAM wParam, LPARAM) {
     return 0;
 }
 
+// Enter that no page takes (the focus on the tab strip) ends the program as the framework's OK
+// does; the signature library is released on this way out too.
+void CLarkspurDlg::OnOK() {
+    UnloadTrustLibrary();
+    CDialog::OnOK();
+}
+
 void CLarkspurDlg::OnCancel() {
     UnloadTrustLibrary();
     CDialog::OnCancel();

@@ -34,6 +34,7 @@ public:
 
 protected:
     BOOL OnInitDialog() override;
+    void OnOK() override;
     void OnCancel() override;
 
 private:

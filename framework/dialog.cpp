@@ -1,5 +1,7 @@
 #include "framework/dialog.h"
 
+#include "framework/handles.h"
+
 namespace lark {
 
 namespace {
@@ -25,6 +27,26 @@ bool ReturnsDirectly(UINT message) {
     }
 }
 
+// The key filter of this thread: installed while a modal dialog of ours runs (nested ones share it).
+thread_local UniqueHook t_keyFilter;
+thread_local int t_modalDepth = 0;
+// Set while the filter hands a key to a page: the page's own dialog manager calls the filter too.
+thread_local bool t_routingKey = false;
+
+class KeyFilterInstalled {
+public:
+    explicit KeyFilterInstalled(HOOKPROC filter) {
+        if (t_modalDepth++ == 0) {
+            t_keyFilter.reset(::SetWindowsHookExW(WH_MSGFILTER, filter, nullptr, ::GetCurrentThreadId()));
+        }
+    }
+    KeyFilterInstalled(const KeyFilterInstalled&) = delete;
+    KeyFilterInstalled& operator=(const KeyFilterInstalled&) = delete;
+    ~KeyFilterInstalled() {
+        if (--t_modalDepth == 0) t_keyFilter.reset();
+    }
+};
+
 }  // namespace
 
 CDialog::~CDialog() {
@@ -34,11 +56,44 @@ CDialog::~CDialog() {
 INT_PTR CDialog::DoModal() {
     m_modal = true;
     HWND parent = m_parent ? m_parent->m_hWnd : nullptr;
+    KeyFilterInstalled keys(&CDialog::KeyFilter);
     const INT_PTR result =
         ::DialogBoxParamW(ResourceInstance(), MAKEINTRESOURCEW(m_templateId), parent, &CDialog::DialogProc,
                           reinterpret_cast<LPARAM>(this));
     m_modal = false;
     return result;
+}
+
+HWND CDialog::PageHolding(HWND window) {
+    for (HWND w = window; w && (::GetWindowLongW(w, GWL_STYLE) & WS_CHILD); w = ::GetParent(w)) {
+        if (::GetWindowLongPtrW(w, DWLP_DLGPROC) == reinterpret_cast<LONG_PTR>(&CDialog::DialogProc)) return w;
+    }
+    return nullptr;
+}
+
+// Every dialog manager asks the message filters first (MSGF_DIALOGBOX) before it looks at a
+// message. A key for a window inside a page of ours is handed to that page's dialog manager, which
+// takes it (its OK, Cancel, default button, Tab order, or the control itself); the main window's
+// dialog manager then never sees it.
+LRESULT CALLBACK CDialog::KeyFilter(int code, WPARAM wParam, LPARAM lParam) {
+    auto* message = reinterpret_cast<MSG*>(lParam);
+    if (code == MSGF_DIALOGBOX && !t_routingKey && message && message->message >= WM_KEYFIRST &&
+        message->message <= WM_KEYLAST) {
+        if (HWND page = PageHolding(message->hwnd)) {
+            t_routingKey = true;
+            // Enter on a focused push button presses that button. The dialog manager makes a button
+            // the default while it has the focus only when the focus came by the keyboard; one that
+            // was clicked is made so here, the same way (and shown so).
+            if (message->message == WM_KEYDOWN && message->wParam == VK_RETURN && message->hwnd != page &&
+                (::SendMessageW(message->hwnd, WM_GETDLGCODE, 0, 0) & DLGC_UNDEFPUSHBUTTON)) {
+                ::SendMessageW(page, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(message->hwnd), TRUE);
+            }
+            const BOOL taken = ::IsDialogMessageW(page, message);
+            t_routingKey = false;
+            if (taken) return TRUE;
+        }
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 BOOL CDialog::Create(UINT templateId, CWnd* parent) {

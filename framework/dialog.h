@@ -18,6 +18,11 @@
 // CMyPage> chains to CMyPage's), and from the last one to the default handling: IDOK calls OnOK,
 // IDCANCEL calls OnCancel, everything else goes to the system's dialog procedure. A handler may
 // call Default() to hand its message on to the system as well.
+//
+// Keys: while a dialog of ours runs modally, a key pressed in a child dialog of ours (a page inside
+// the main window) goes to the dialog manager of the innermost such page first, so Enter and Escape
+// there are that page's OK and Cancel (or its default button), never the main window's. Keys
+// pressed outside every page (the tab strip) reach the main window's dialog manager as before.
 #pragma once
 
 #include <windows.h>
@@ -123,8 +128,13 @@ protected:
     CWnd* m_parent;
     bool m_modal = false;
 
+    // The innermost child dialog of ours that holds the window (the window itself included), or
+    // nullptr: the page whose dialog manager gets the window's keys.
+    static HWND PageHolding(HWND window);
+
 private:
     static INT_PTR CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM);
+    static LRESULT CALLBACK KeyFilter(int code, WPARAM wParam, LPARAM lParam);
 
     std::vector<std::pair<int, CWnd*>> m_bindings;
 };

@@ -104,6 +104,11 @@ struct VirtualMemoryTraits {  // VirtualAlloc(MEM_COMMIT)
     static type invalid() noexcept { return nullptr; }
     static void close(type p) noexcept { ::VirtualFree(p, 0, MEM_RELEASE); }
 };
+struct HookTraits {  // SetWindowsHookExW
+    using type = HHOOK;
+    static type invalid() noexcept { return nullptr; }
+    static void close(type h) noexcept { ::UnhookWindowsHookEx(h); }
+};
 struct ViewTraits {  // MapViewOfFile
     using type = const void*;
     static type invalid() noexcept { return nullptr; }
@@ -122,6 +127,7 @@ using UniqueMemoryDc = UniqueHandleT<MemoryDcTraits>;
 using UniqueBitmap = UniqueHandleT<GdiObjectTraits<HBITMAP>>;
 using UniqueBrush = UniqueHandleT<GdiObjectTraits<HBRUSH>>;
 using UniqueVirtualMemory = UniqueHandleT<VirtualMemoryTraits>;
+using UniqueHook = UniqueHandleT<HookTraits>;
 using UniqueView = UniqueHandleT<ViewTraits>;
 
 // A window's device context from GetDC, released with ReleaseDC.

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <string_view>
+
 #include "framework/handles.h"
 
 namespace lark {
@@ -38,5 +40,17 @@ inline LONG OpenForListing(HKEY root, const wchar_t* path, REGSAM access, Listed
     if (error != ERROR_SUCCESS) listed.key.reset();
     return error;
 }
+
+// Key names are counted in the registry, so a name may hold a NUL. A path is a text that ends at
+// its first NUL: "abc\0def" reached by its path would be the key "abc", and a name that begins
+// with a NUL would be the parent itself. `length` is what RegEnumKeyExW reported for the name.
+inline bool NameHoldsNul(const wchar_t* name, DWORD length) {
+    return std::wstring_view(name, length).find(L'\0') != std::wstring_view::npos;
+}
+
+// Opens the subkey of `parent` (an open key, not a predefined root) whose name is exactly these
+// units, NULs included: the one way to reach a key whose name holds a NUL. 0 or a Windows error;
+// `key` is left empty on failure.
+LONG OpenExactSubkey(HKEY parent, std::wstring_view name, REGSAM access, UniqueRegKey& key);
 
 }  // namespace lark

@@ -5,6 +5,7 @@
 
 #include "framework/prompts.h"
 #include "repair/image_hijack.h"
+#include "repair/key_names.h"
 #include "resource.h"
 
 namespace {
@@ -23,9 +24,19 @@ void CImageHijackDialog::AddHijackRow(const wchar_t* image, const wchar_t* debug
     if (row >= 0) m_list.SetCheck(row, TRUE);
 }
 
+void CImageHijackDialog::AddNulNamedRow(const wchar_t* image, const wchar_t* debugger, const wchar_t* keyPath) {
+    AddRow({image, debugger, keyPath});
+}
+
 DWORD CImageHijackDialog::Fill() {
-    return ScanImageHijacks(&m_foundCount, [this](const wchar_t* image, const wchar_t* debugger,
-                                                  const wchar_t* keyPath) { AddHijackRow(image, debugger, keyPath); });
+    return ScanImageHijacks(
+        &m_foundCount,
+        [this](const wchar_t* image, const wchar_t* debugger, const wchar_t* keyPath) {
+            AddHijackRow(image, debugger, keyPath);
+        },
+        [this](const wchar_t* image, const wchar_t* debugger, const wchar_t* keyPath) {
+            AddNulNamedRow(image, debugger, keyPath);
+        });
 }
 
 // A scan that fails says so, over what it listed before the failure.
@@ -42,11 +53,14 @@ void CImageHijackDialog::EnableMenuItems(HMENU popup) {
 void CImageHijackDialog::OnDeleteChecked() { DeleteRows(true); }
 void CImageHijackDialog::OnDeleteAll() { DeleteRows(false); }
 
-// The rows' keys, after one backup of them all, then a fresh scan.
+// The rows' keys, after one backup of them all, then a fresh scan. A row whose name is marked (it
+// holds a NUL) names no key it could delete: its path would be another one.
 void CImageHijackDialog::DeleteRows(bool tickedOnly) {
     std::vector<std::wstring> keyPaths;
     for (int row = 0; row < m_list.GetItemCount(); ++row) {
-        if (!tickedOnly || m_list.GetCheck(row)) keyPaths.push_back(CellText(row, 2, 1024));
+        if (tickedOnly && !m_list.GetCheck(row)) continue;
+        if (!IsSingleKeyName(CellText(row, 0).c_str())) continue;
+        keyPaths.push_back(CellText(row, 2, 1024));
     }
     DeleteImageHijacks(keyPaths);
     Relist();

@@ -12,6 +12,8 @@ public:
 
     // The row sink of the page: one ticked row at the row counter.
     void AddHijackRow(const wchar_t* image, const wchar_t* debugger, const wchar_t* keyPath);
+    // An entry whose name holds a NUL: shown with its mark, unticked, and never deleted.
+    void AddNulNamedRow(const wchar_t* image, const wchar_t* debugger, const wchar_t* keyPath);
     DWORD FoundCount() const { return m_foundCount; }
 
 protected:

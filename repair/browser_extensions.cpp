@@ -342,7 +342,11 @@ void ListSettings(Lister& lister, const ExtensionBrowserKeys& keys, HKEY root) {
 }
 
 void ListExternal(Lister& lister, const ExtensionBrowserKeys& keys, HKEY root, lark::RegistryView view) {
-    ForEachSubkey(root, keys.external, view, OnEnumerationError::SkipSubkey, [&](const wchar_t* name) {
+    // A name that holds a NUL adds no row: the browser opens the key that the text before the NUL
+    // names, which is another subkey (listed on its own when it is there).
+    ForEachSubkey(root, keys.external, view, OnEnumerationError::SkipSubkey, [&](const Subkey& subkey) {
+        if (subkey.holdsNul) return;
+        const wchar_t* name = subkey.name;
         const auto key = OpenKey(root, std::wstring(keys.external) + L"\\" + name, KEY_READ, view);
         if (!key) return;
         if (const auto found = FromExternalKey(key.get(), name)) {

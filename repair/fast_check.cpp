@@ -21,9 +21,20 @@ CheckFinding DetectAssociationFinding() {
     return {finding + L"文件关联错误", true};
 }
 
-CheckFinding DetectHijackFinding(const HijackSink& sink, DWORD* scanResult) {
+CheckFinding DetectHijackFinding(const HijackSink& sink, DWORD* scanResult, const HijackSink& nulNamed) {
+    // Only what `sink` gets is a finding: a marked entry names no key a repair could delete.
+    if (!sink) {
+        if (scanResult) *scanResult = kNoSink;
+        return {kNoAnomalyText, false};
+    }
     DWORD found = 0;
-    const DWORD result = ScanImageHijacks(&found, sink);
+    const DWORD result = ScanImageHijacks(
+        nullptr,
+        [&](const wchar_t* image, const wchar_t* debugger, const wchar_t* keyPath) {
+            ++found;
+            sink(image, debugger, keyPath);
+        },
+        nulNamed);
     if (scanResult) *scanResult = result;
     return found > 0 ? CheckFinding{L"发现映像劫持", true} : CheckFinding{kNoAnomalyText, false};
 }

@@ -38,8 +38,9 @@ struct CheckFinding {
 CheckFinding DetectAssociationFinding();
 // ScanImageHijacks with this sink: "发现映像劫持" when it handed over at least one hijack, otherwise
 // (also when the scan failed before counting) kNoAnomalyText. The scan's own result goes to
-// *scanResult when one is given.
-CheckFinding DetectHijackFinding(const HijackSink& sink, DWORD* scanResult = nullptr);
+// *scanResult when one is given. Entries whose names hold a NUL go to `nulNamed` when it is given,
+// in the same scan; they are no finding.
+CheckFinding DetectHijackFinding(const HijackSink& sink, DWORD* scanResult = nullptr, const HijackSink& nulNamed = {});
 // "某些系统功能被禁用" when DisableRegistryTools, or else DisableTaskmgr, disables its function.
 CheckFinding DetectPolicyFinding();
 // "未知MBR" when CheckMasterBootRecord finds a boot code of an unknown kind.

@@ -21,7 +21,7 @@ struct FirewallEntryFields {
 
 // The fields are found from the right, at the last three colons, so the path may hold colons of
 // its own (a drive, a port with its protocol); a field may be empty. The data ends at its first
-// NUL or where the view ends. With fewer than three colons the fields are filled from the right
-// as far as the colons go (name, then state, then scope) and the path is the text before the
-// first colon, or the whole data when there is none. Fields are cut to their buffers.
+// NUL or where the view ends. With fewer than three colons the data is no such entry: the whole
+// of it is the path ("C:\a.exe" stays one path, so the entry can be found and deleted by it) and
+// name, state and scope are empty. Fields are cut to their buffers.
 FirewallEntryFields SplitFirewallEntry(std::wstring_view data);

@@ -6,12 +6,14 @@
 
 #include <iterator>
 #include <optional>
+#include <string_view>
 
 #include "backup/registry_backup.h"
 #include "framework/handles.h"
 #include "framework/registry.h"
 #include "repair/image_hijack.h"
 #include "repair/indirect_string.h"
+#include "repair/key_names.h"
 #include "repair/wow64.h"
 
 namespace {
@@ -94,7 +96,7 @@ const wchar_t* SourceKeyOf(int kind) {
 }  // namespace
 
 DWORD ForEachSubkey(HKEY root, const wchar_t* sourceKey, lark::RegistryView view, OnEnumerationError onError,
-                    const std::function<void(const wchar_t* name)>& visit) {
+                    const std::function<void(const Subkey& subkey)>& visit) {
     lark::ListedKey source;
     if (const LONG error = lark::OpenForListing(root, sourceKey, KEY_READ | lark::ViewAccess(view), source)) {
         return static_cast<DWORD>(error);
@@ -107,10 +109,12 @@ DWORD ForEachSubkey(HKEY root, const wchar_t* sourceKey, lark::RegistryView view
             if (onError == OnEnumerationError::EndSource) return static_cast<DWORD>(error);
             continue;
         }
-        if (std::wcslen(name) == length) visit(name);
+        visit(Subkey{source.key.get(), {name, length}, name, lark::NameHoldsNul(name, length)});
     }
     return 0;
 }
+
+std::wstring Subkey::KeyName() const { return holdsNul ? MarkedKeyName(name) : std::wstring(name); }
 
 const wchar_t* AddOnKindText(int kind, lark::RegistryView view) {
     for (std::size_t i = 0; i < std::size(kKinds); ++i) {
@@ -134,33 +138,46 @@ int AddOnKindCode(const wchar_t* text, lark::RegistryView* view) {
     return -1;
 }
 
+// A subkey whose name holds a NUL is listed all the same, marked: the browser reads the name up to
+// the NUL and loads the object registered under that.
 DWORD EnumerateClsidAddOns(const wchar_t* sourceKey, int kind, lark::RegistryView view, const AddOnSink& sink) {
     if (!sink) return kNoSink;
-    return ForEachSubkey(HKEY_LOCAL_MACHINE, sourceKey, view, OnEnumerationError::EndSource, [&](const wchar_t* name) {
+    return ForEachSubkey(HKEY_LOCAL_MACHINE, sourceKey, view, OnEnumerationError::EndSource, [&](const Subkey& subkey) {
+        const wchar_t* name = subkey.name;
         // Without a readable CLSID name in the add-on's own view the add-on is not listed.
-        const auto display = ReadText(HKEY_CLASSES_ROOT, KeyPath(kClsidPrefix, name), view, nullptr);
-        if (!display) return;
-        const auto file =
-            ReadText(HKEY_CLASSES_ROOT, KeyPath(kClsidPrefix, name, L"\\InprocServer32"), view, nullptr);
-        sink(display->c_str(), file.value_or(L"").c_str(), !IsAddOnDisabled(name), kind, name, view);
+        const auto display =
+            *name ? ReadText(HKEY_CLASSES_ROOT, KeyPath(kClsidPrefix, name), view, nullptr) : std::nullopt;
+        if (!display && !subkey.holdsNul) return;
+        const auto file = *name ? ReadText(HKEY_CLASSES_ROOT, KeyPath(kClsidPrefix, name, L"\\InprocServer32"), view,
+                                           nullptr)
+                                : std::nullopt;
+        sink(display.value_or(L"").c_str(), file.value_or(L"").c_str(), !IsAddOnDisabled(name), kind,
+             subkey.KeyName().c_str(), view);
     });
 }
 
+// A subkey whose name holds a NUL is read through its exact name and listed marked.
 DWORD EnumerateBrowserExtensions(lark::RegistryView view, const AddOnSink& sink) {
     if (!sink) return kNoSink;
-    const auto onError = OnEnumerationError::SkipSubkey;
-    return ForEachSubkey(HKEY_LOCAL_MACHINE, kExtensionsKey, view, onError, [&](const wchar_t* name) {
-        const auto path = KeyPath(kExtensionsKey, name);
+    return ForEachSubkey(HKEY_LOCAL_MACHINE, kExtensionsKey, view, OnEnumerationError::SkipSubkey,
+                         [&](const Subkey& subkey) {
         lark::UniqueRegKey extension;
-        if (!path || ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path->c_str(), 0, KEY_READ | lark::ViewAccess(view),
-                                     extension.put()) != ERROR_SUCCESS) {
-            return;
+        if (subkey.holdsNul) {
+            // Below the source key, which was opened in the view already.
+            if (lark::OpenExactSubkey(subkey.source, subkey.exact, KEY_READ, extension) != ERROR_SUCCESS) return;
+        } else {
+            const auto path = KeyPath(kExtensionsKey, subkey.name);
+            if (!path || ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path->c_str(), 0, KEY_READ | lark::ViewAccess(view),
+                                         extension.put()) != ERROR_SUCCESS) {
+                return;
+            }
         }
         auto text = ReadText(extension.get(), L"MenuText");
         if (!text) text = ReadText(extension.get(), L"ButtonText");
         const std::wstring display = ResolveIndirectString(text.value_or(L"").c_str());
         const std::wstring file = ExpandedFile(extension.get());
-        sink(display.c_str(), file.c_str(), !IsAddOnDisabled(name), kAddOnExtension, name, view);
+        sink(display.c_str(), file.c_str(), !IsAddOnDisabled(subkey.name), kAddOnExtension, subkey.KeyName().c_str(),
+             view);
     });
 }
 
@@ -181,7 +198,7 @@ DWORD EnumerateAddOns(const AddOnSink& sink) {
 }
 
 int IsAddOnDisabled(const wchar_t* keyName) {
-    if (!keyName || !*keyName) return 0;
+    if (!IsSingleKeyName(keyName)) return 0;
     const auto path = KeyPath(kAddOnSettingsKey, keyName);
     if (!path) return 0;
     lark::UniqueRegKey settings;
@@ -196,7 +213,7 @@ int IsAddOnDisabled(const wchar_t* keyName) {
 }
 
 LONG SetAddOnEnabled(const wchar_t* keyName, int enable) {
-    if (!keyName || !*keyName) return ERROR_INVALID_PARAMETER;
+    if (!IsSingleKeyName(keyName)) return ERROR_INVALID_PARAMETER;
     const auto path = KeyPath(kAddOnSettingsKey, keyName);
     if (!path) return ERROR_INSUFFICIENT_BUFFER;
     lark::backup::RegistryBackup backup(std::wstring(enable ? L"浏览器加载项 启用 " : L"浏览器加载项 禁用 ") + keyName);
@@ -218,7 +235,7 @@ LONG SetAddOnEnabled(const wchar_t* keyName, int enable) {
 
 LONG DeleteAddOn(int kind, const wchar_t* keyName, lark::RegistryView view) {
     const wchar_t* source = SourceKeyOf(kind);
-    if (!source || !keyName || !*keyName) return ERROR_INVALID_PARAMETER;
+    if (!source || !IsSingleKeyName(keyName)) return ERROR_INVALID_PARAMETER;
     const auto path = KeyPath(source, keyName);
     if (!path) return ERROR_INSUFFICIENT_BUFFER;
     lark::backup::RegistryBackup backup(std::wstring(L"浏览器加载项 删除 ") + keyName);

@@ -10,6 +10,7 @@
 #include "backup/registry_backup.h"
 #include "framework/handles.h"
 #include "framework/registry.h"
+#include "repair/key_names.h"
 
 extern "C" NTSTATUS NTAPI NtDeleteKey(HANDLE key);
 
@@ -20,9 +21,17 @@ constexpr DWORD kValueSize = 260;  // characters, terminator included
 constexpr const wchar_t kTemplateEntry[] = L"Your Image File Name Here without a path";
 constexpr const wchar_t kMachinePrefix[] = L"HKEY_LOCAL_MACHINE\\";
 
+// The entry's Debugger value, read with the buffer's 520 bytes (a longer one is not read), always
+// terminated.
+bool ReadDebugger(HKEY entry, wchar_t (&debugger)[kValueSize + 1]) {
+    DWORD size = kValueSize * sizeof(wchar_t);
+    return ::RegQueryValueExW(entry, L"Debugger", nullptr, nullptr, reinterpret_cast<BYTE*>(debugger), &size) ==
+           ERROR_SUCCESS;
+}
+
 }  // namespace
 
-DWORD ScanImageHijacks(DWORD* found, const HijackSink& sink) {
+DWORD ScanImageHijacks(DWORD* found, const HijackSink& sink, const HijackSink& nulNamed) {
     if (!sink) return kNoSink;
     DWORD unused = 0;
     if (!found) found = &unused;
@@ -37,6 +46,21 @@ DWORD ScanImageHijacks(DWORD* found, const HijackSink& sink) {
         DWORD nameLength = kNameSize;
         result = ::RegEnumKeyExW(options.key.get(), index, name, &nameLength, nullptr, nullptr, nullptr, nullptr);
         if (result != ERROR_SUCCESS) break;
+        wchar_t debugger[kValueSize + 1] = {};  // one more than the read may fill: always terminated
+
+        // Opened by its exact name, and shown marked: the text before the NUL names another key.
+        if (lark::NameHoldsNul(name, nameLength)) {
+            lark::UniqueRegKey entry;
+            if (!nulNamed ||
+                lark::OpenExactSubkey(options.key.get(), {name, nameLength}, KEY_READ, entry) != ERROR_SUCCESS ||
+                !ReadDebugger(entry.get(), debugger)) {
+                continue;
+            }
+            ++delivered;
+            const std::wstring keyPath = kMachinePrefix + (kImageOptionsKey + MarkedKeyName(name));
+            nulNamed(MarkedKeyName(name).c_str(), debugger, keyPath.c_str());
+            continue;
+        }
         if (::StrCmpIW(name, kTemplateEntry) == 0) continue;
 
         // Key names reach 255 characters, so the paths are held whole rather than in 260.
@@ -45,10 +69,7 @@ DWORD ScanImageHijacks(DWORD* found, const HijackSink& sink) {
         if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, entryPath.c_str(), 0, KEY_READ, entry.put()) != ERROR_SUCCESS) {
             continue;
         }
-        wchar_t debugger[kValueSize + 1] = {};  // one more than the read may fill: always terminated
-        DWORD size = kValueSize * sizeof(wchar_t);
-        if (::RegQueryValueExW(entry.get(), L"Debugger", nullptr, nullptr, reinterpret_cast<BYTE*>(debugger),
-                               &size) == ERROR_SUCCESS) {
+        if (ReadDebugger(entry.get(), debugger)) {
             ++delivered;
             const std::wstring keyPath = kMachinePrefix + entryPath;
             sink(name, debugger, keyPath.c_str());
@@ -76,7 +97,7 @@ LONG DeleteTree(HKEY root, const std::wstring& path, REGSAM view) {
         }
         // A name with a NUL inside cannot be opened by its path, and a child that is still first after
         // its deletion "succeeded" would be tried for ever: both leave the key in place.
-        if (std::wcslen(name) != nameLength || previous == name) break;
+        if (lark::NameHoldsNul(name, nameLength) || previous == name) break;
         previous = name;
         std::wstring child = path;
         if (child.empty() || child.back() != L'\\') child += L'\\';

@@ -24,7 +24,13 @@ inline constexpr const wchar_t kImageOptionsKey[] =
 // for an empty sink; otherwise the Windows error of the call that failed. *found is left as it
 // was for an empty sink, an options key that does not open and a failed subkey count; after an
 // enumeration error it counts the entries delivered before it.
-DWORD ScanImageHijacks(DWORD* found, const HijackSink& sink);
+//
+// A subkey whose name holds a NUL is never handed to `sink`: its path would name another entry, or
+// the options key itself. Where `nulNamed` is given, each such subkey with a readable Debugger
+// value (read through its exact name) goes there instead, and is counted: its name is marked
+// (MarkedKeyName, key_names.h), and so is the last part of its key path. Those texts are for
+// showing; no key may be acted on by them.
+DWORD ScanImageHijacks(DWORD* found, const HijackSink& sink, const HijackSink& nulNamed = {});
 
 // Deletes root\path with all its subkeys and values. 0 when the key is gone (deleted, or not
 // there); otherwise a Windows error. A registry link in the tree is deleted as a link: what it

@@ -3,6 +3,7 @@
 #include <winver.h>
 
 #include <cstring>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -101,19 +102,32 @@ void DeliverEntry(std::span<const std::byte> value, lark::RegistryView view, con
     sink(protocol.c_str(), path.c_str(), vendor, description, FormatProviderId(item.providerId).c_str(), view);
 }
 
-// Starts folder\file with this command line, its window hidden, and waits for it to end.
-int RunHiddenAndWait(const std::wstring& folder, const wchar_t* file, const std::wstring& commandLine,
-                     std::size_t commandSize) {
+// Starts folder\file with this command line, its window hidden, and waits for it to end. Its exit
+// code; nothing when it was not started, or when there is no process whose end could be seen.
+std::optional<DWORD> RunHiddenAndWait(const std::wstring& folder, const wchar_t* file, const std::wstring& commandLine,
+                                      std::size_t commandSize) {
     // Never a cut command line, and never a program found through the search path.
-    if (folder.empty() || commandLine.size() >= commandSize) return 0;
+    if (folder.empty() || commandLine.size() >= commandSize) return std::nullopt;
     lark::process::StartRequest request;
     request.application = folder + L"\\" + file;
     request.commandLine = commandLine;
     request.showCommand = SW_HIDE;
     lark::UniqueHandle process;
-    if (!lark::process::Start(request, process)) return 0;
-    if (process) ::WaitForSingleObject(process.get(), INFINITE);
-    return 1;
+    if (!lark::process::Start(request, process) || !process) return std::nullopt;
+    DWORD exitCode = 0;
+    if (::WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0 ||
+        !::GetExitCodeProcess(process.get(), &exitCode)) {
+        return std::nullopt;
+    }
+    return exitCode;
+}
+
+// The size of the file, when it is one.
+std::optional<ULONGLONG> FileSize(const wchar_t* path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExW(path, GetFileExInfoStandard, &data)) return std::nullopt;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return std::nullopt;
+    return (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
 }  // namespace
@@ -149,8 +163,9 @@ DWORD EnumerateCatalogEntries(lark::RegistryView view, const CatalogSink& sink) 
         DWORD nameLength = kNameSize;
         result = ::RegEnumKeyExW(catalogue.key.get(), index, name, &nameLength, nullptr, nullptr, nullptr, nullptr);
         if (result != ERROR_SUCCESS) continue;
+        // By its exact name: a name holding a NUL must not be read as the entry named by its start.
         lark::UniqueRegKey entry;
-        result = ::RegOpenKeyExW(catalogue.key.get(), name, 0, KEY_READ, entry.put());
+        result = lark::OpenExactSubkey(catalogue.key.get(), {name, nameLength}, KEY_READ, entry);
         if (result != ERROR_SUCCESS) continue;
         DWORD size = kValueSize;
         result = ::RegQueryValueExW(entry.get(), L"PackedCatalogItem", nullptr, nullptr,
@@ -193,16 +208,31 @@ int ReadVersionStrings(const wchar_t* path, wchar_t (&description)[kVersionTextL
 }
 
 int BackUpWinsockParameters(const wchar_t* target) {
-    const std::wstring commandLine =
-        std::wstring(L"regedit.exe /e \"") + (target ? target : L"") + L"\" \"" + kParametersKey + L"\"";
-    return RunHiddenAndWait(lark::process::WindowsDirectory(), L"regedit.exe", commandLine, kBackupCommandSize);
+    if (!target || !*target) return 0;
+    const std::wstring commandLine = std::wstring(L"regedit.exe /e \"") + target + L"\" \"" + kParametersKey + L"\"";
+    if (commandLine.size() >= kBackupCommandSize) return 0;
+    // A file already there (the user agreed to replace it) must not pass for this back-up.
+    if (!::DeleteFileW(target)) {
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) return 0;
+    }
+    if (!RunHiddenAndWait(lark::process::WindowsDirectory(), L"regedit.exe", commandLine, kBackupCommandSize)) {
+        return 0;
+    }
+    const auto size = FileSize(target);
+    if (size && *size > 0) return 1;
+    // An empty file is no back-up: it goes, so that nothing looks like one.
+    if (size) ::DeleteFileW(target);
+    return 0;
 }
 
 int ResetWinsockCatalog() {
     // The reset rewrites the whole Parameters tree: it is kept first, and without it nothing runs.
     lark::backup::RegistryBackup backup(L"LSP修复 Winsock参数");
     if (backup.Tree(HKEY_LOCAL_MACHINE, kParametersBelowMachine).Save() != 0) return 0;
-    return RunHiddenAndWait(lark::process::SystemDirectory(), L"netsh.exe", L"netsh winsock reset", kCommandSize);
+    const auto exitCode =
+        RunHiddenAndWait(lark::process::SystemDirectory(), L"netsh.exe", L"netsh winsock reset", kCommandSize);
+    return exitCode && *exitCode == 0 ? 1 : 0;
 }
 
 int LocateFileInExplorer(const wchar_t* path) {

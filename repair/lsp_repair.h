@@ -31,7 +31,9 @@ using CatalogSink = std::function<void(const wchar_t* protocol, const wchar_t* p
 
 // Hands every readable entry of the view's catalogue to the sink, in the registry's enumeration
 // order. An entry whose "PackedCatalogItem" does not fit 1024 bytes, or that cannot be enumerated,
-// opened or read, is left out. The path is converted from the system code page and its environment
+// opened or read, is left out. Entries are opened by their exact names: one whose name holds a NUL
+// is read as itself, never as the entry (or the catalogue key) that the text before the NUL names.
+// The path is converted from the system code page and its environment
 // references expanded into 260 characters; a path whose expansion would not fit is shown as stored.
 // The version texts are those of the file the view's programs load: for the 32-bit catalogue, a
 // path in the system folder is read in the 32-bit system folder. 0xB0000001 for an empty sink;
@@ -59,14 +61,17 @@ int ReadVersionStrings(const wchar_t* path, wchar_t (&description)[kVersionTextL
                        wchar_t (&vendor)[kVersionTextLength]);
 
 // Exports the whole Winsock "Parameters" tree to the file with regedit (from the Windows folder),
-// hidden, and waits for it. 1 when regedit could be started, whatever it did; 0 when it could not,
-// or when its command line would not fit 512 characters (then nothing is started).
+// hidden, and waits for it. A file already at the target is removed first, so that it cannot pass
+// for the new back-up. 1 when regedit ended and left a file that is not empty; 0 otherwise: no
+// target, a command line that would not fit 512 characters or a file that cannot be removed
+// (nothing is started then), regedit not started or its end not seen, or no file or an empty one
+// left (an empty one is removed).
 int BackUpWinsockParameters(const wchar_t* target);
 
 // Runs "netsh winsock reset" (netsh from the system folder), hidden, and waits for it, after a
 // backup of the whole Winsock "Parameters" tree ("LSP修复 Winsock参数"), which the reset rewrites.
-// 1 when netsh could be started; 0 otherwise, also when the backup cannot be written (then netsh is
-// not started).
+// 1 when netsh ended with exit code 0; 0 when the backup cannot be written (then netsh is not
+// started), netsh could not be started, its end could not be seen, or it ended with any other code.
 int ResetWinsockCatalog();
 
 // Shows the file in an Explorer window of its folder, selected. Environment references in the path

@@ -294,11 +294,11 @@ Report CollectReport(bool& found) {
     Section hijacks{"imageHijacks", L"映像劫持", {},
                     {{"image", L"名  称"}, {"debugger", L"劫持路径"}, {"key", L"注册表项"}}, {}};
     DWORD scanResult = 0;
-    const CheckFinding hijackFinding = DetectHijackFinding(
-        [&hijacks](const wchar_t* image, const wchar_t* debugger, const wchar_t* keyPath) {
-            hijacks.entries.push_back({image, debugger, keyPath});
-        },
-        &scanResult);
+    // Entries whose names hold a NUL are listed marked, as on the page, in the same order.
+    const HijackSink entry = [&hijacks](const wchar_t* image, const wchar_t* debugger, const wchar_t* keyPath) {
+        hijacks.entries.push_back({image, debugger, keyPath});
+    };
+    const CheckFinding hijackFinding = DetectHijackFinding(entry, &scanResult, entry);
     Section fastCheck = FastCheck(hijackFinding, found);
     hijacks.facts.push_back({"found", L"发现异常", !hijacks.entries.empty()});
     if (scanResult != 0) {

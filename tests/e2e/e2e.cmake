@@ -8,3 +8,6 @@ set_target_properties(demo_driver PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BI
 
 larkspur_wine_test(larkspur_exe_test SOURCES ${LARKSPUR_SOURCE_DIR}/tests/e2e/larkspur_exe_test.cpp
   LIBS larkspur_remote_ui DEPENDS Larkspur)
+
+larkspur_wine_test(keys_test SOURCES ${LARKSPUR_SOURCE_DIR}/tests/e2e/keys_test.cpp
+  LIBS larkspur_remote_ui DEPENDS Larkspur)

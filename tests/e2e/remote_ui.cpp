@@ -123,6 +123,69 @@ bool RemoteList::Checked(int row) const {
     return (state >> 12) == 2;
 }
 
+// Every event carries its own position (absolute, 0 to 65535 across the primary screen, rounded up
+// so that it maps back to the same pixel): a cursor moved by an earlier event cannot send it astray.
+void Click(POINT screen) { Drag(screen, screen); }
+
+void Drag(POINT down, POINT up) {
+    const int width = ::GetSystemMetrics(SM_CXSCREEN), height = ::GetSystemMetrics(SM_CYSCREEN);
+    const POINT points[3] = {down, down, up};
+    const DWORD buttons[3] = {0, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP};
+    INPUT events[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        events[i].type = INPUT_MOUSE;
+        events[i].mi.dx = static_cast<LONG>((points[i].x * 65536LL + width - 1) / width);
+        events[i].mi.dy = static_cast<LONG>((points[i].y * 65536LL + height - 1) / height);
+        events[i].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttons[i];
+    }
+    ::SendInput(3, events, sizeof(INPUT));
+}
+
+void PressKey(WORD virtualKey) {
+    INPUT keys[2] = {};
+    for (INPUT& key : keys) {
+        key.type = INPUT_KEYBOARD;
+        key.ki.wVk = virtualKey;
+        key.ki.wScan = static_cast<WORD>(::MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC));
+    }
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    ::SendInput(2, keys, sizeof(INPUT));
+}
+
+POINT CentreOf(HWND window) {
+    RECT area{};
+    ::GetWindowRect(window, &area);
+    return {(area.left + area.right) / 2, (area.top + area.bottom) / 2};
+}
+
+RECT TabItemRect(HANDLE process, HWND tab, int index) {
+    RECT item{};
+    void* memory = ::VirtualAllocEx(process, nullptr, sizeof(RECT), MEM_COMMIT, PAGE_READWRITE);
+    if (!memory) return item;
+    if (::SendMessageW(tab, TCM_GETITEMRECT, index, reinterpret_cast<LPARAM>(memory))) {
+        ::ReadProcessMemory(process, memory, &item, sizeof(item), nullptr);
+        ::MapWindowPoints(tab, nullptr, reinterpret_cast<POINT*>(&item), 2);
+    }
+    ::VirtualFreeEx(process, memory, 0, MEM_RELEASE);
+    return item;
+}
+
+HWND FocusOf(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
+    return info.hwndFocus;
+}
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        if (condition()) return true;
+        if (::GetTickCount() - start >= timeoutMs) return false;
+        ::Sleep(20);
+    }
+}
+
 bool SaveWindowBitmap(HWND window, const std::wstring& path) {
     RECT area{};
     if (!::GetWindowRect(window, &area)) return false;

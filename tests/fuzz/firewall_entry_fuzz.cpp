@@ -27,5 +27,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         entry.path + L':' + entry.scope + L':' + entry.state + L':' + entry.name != given) {
         __builtin_trap();
     }
+    // Fewer than three colons: the data itself is the path (cut to its buffer), nothing else is set.
+    if (std::count(given.begin(), given.end(), L':') < 3 &&
+        (!entry.scope.empty() || !entry.state.empty() || !entry.name.empty() ||
+         entry.path != given.substr(0, kFirewallPathChars - 1))) {
+        __builtin_trap();
+    }
     return 0;
 }

@@ -31,12 +31,15 @@ TEST(FirewallEntry, FieldsAreTheLastThreeColonsFromTheRight) {
         {L"C:\\a.exe:*:Enabled:", L"C:\\a.exe", L"*", L"Enabled", L""},
         {L":::", L"", L"", L"", L""},
         {L"::::", L":", L"", L"", L""},
-        // Fewer than three colons: filled from the right as far as they go, the rest is the path.
+        // Fewer than three colons: the whole data is the path, so the entry is shown and found as itself.
         {L"", L"", L"", L"", L""},
         {L"C", L"C", L"", L"", L""},
-        {L"C:\\a.exe", L"C", L"", L"", L"\\a.exe"},
-        {L"a:Enabled:Tool", L"a", L"", L"Enabled", L"Tool"},
-        {L":", L"", L"", L"", L""},
+        {L"C:\\a.exe", L"C:\\a.exe", L"", L"", L""},
+        {L"a:Enabled:Tool", L"a:Enabled:Tool", L"", L"", L""},
+        {L":", L":", L"", L"", L""},
+        {L"::", L"::", L"", L"", L""},
+        {L"C:\\" + std::wstring(300, L'p'), Cut(L"C:\\" + std::wstring(300, L'p'), 260), L"", L"", L""},
+        {std::wstring(L"C:\\a.exe\0:x:y", 13), L"C:\\a.exe", L"", L"", L""},
         // The data ends at its first NUL.
         {std::wstring(L"C:\\a.exe:*:Enabled:Tool\0:x:y:z", 31), L"C:\\a.exe", L"*", L"Enabled", L"Tool"},
         {std::wstring(L"\0a:b:c:d", 8), L"", L"", L"", L""},

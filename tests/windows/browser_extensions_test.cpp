@@ -23,6 +23,7 @@
 #include "support/files.h"
 #include "support/list_page.h"
 #include "support/process_recorder.h"
+#include "support/raw_registry.h"
 #include "support/registry.h"
 #include "support/scripted_prompts.h"
 #include "support/ui.h"
@@ -290,11 +291,24 @@ TEST_F(BrowserExtensionRoutines, MalformedValuesAddNoRowAndChangeNothing) {
     ASSERT_EQ(test::SetDword(kLM, External(kChromium) + L"\\" + Id(10), L"update_url", 1), 0);
     SetText(kLM, External(kChromium) + L"\\" + Id(10), L"path", L"C:\\ext\\ten.crx");
 
+    // A subkey whose name holds a NUL after a valid identifier: the browser opens the key the text
+    // before the NUL names, which is not there.
+    HKEY external = nullptr;
+    ASSERT_EQ(::RegOpenKeyExW(kLM, External(kChrome).c_str(), 0, KEY_ALL_ACCESS, &external), ERROR_SUCCESS);
+    HKEY hidden = test::CreateKeyWithRawName(external, Id(11) + L'\0' + L"x");
+    ASSERT_NE(hidden, nullptr);
+    ASSERT_EQ(::RegSetValueExW(hidden, L"update_url", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"https://u"),
+                               10 * sizeof(wchar_t)),
+              ERROR_SUCCESS);
+
     const Snapshot before = Everything();
     EXPECT_EQ(ListAll(), (std::vector<Row>{Listed(kChrome, kList, kLM, k64View, L"1", 0, valid),
                                            Listed(kChromium, kExternal, kLM, k64View, Id(10), 0, Id(10),
                                                   L"C:\\ext\\ten.crx", true)}));
     EXPECT_EQ(Everything(), before);
+    test::DeleteOpenKey(hidden);
+    ::RegCloseKey(hidden);
+    ::RegCloseKey(external);
 }
 
 double Milliseconds(const std::function<void()>& work) {

@@ -20,6 +20,7 @@
 #include "support/backups.h"
 #include "support/import_patch.h"
 #include "support/memory_disk.h"
+#include "support/raw_registry.h"
 #include "support/registry.h"
 #include "support/scripted_prompts.h"
 #include "support/ui.h"
@@ -285,6 +286,7 @@ protected:
     }
     void TearDown() override { Clear(); }
     void Clear() {
+        ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kImageOptionsKey, L"Debugger");
         for (const auto& name : test::SubkeyNames(HKEY_LOCAL_MACHINE, kImageOptionsKey)) {
             test::DeleteTree(HKEY_LOCAL_MACHINE, kImageOptionsKey + name);
         }
@@ -341,6 +343,28 @@ TEST_F(FastCheckHijacks, EachDetectQueuesAgainUntilARepairAndThenStartsAfresh) {
     Hijack(L"kav.exe");
     Click(IDC_DETECT);
     EXPECT_EQ(page.PendingHijacks(), std::deque<std::wstring>{Displayed(L"kav.exe")});
+}
+
+// An entry whose name begins with a NUL would, by its path, be the options key itself, which holds
+// a Debugger value here: the fast check neither counts it nor deletes anything for it.
+TEST_F(FastCheckHijacks, AnEntryNamedWithALeadingNulNeverLeadsToADelete) {
+    const std::wstring options = kImageOptionsKey;
+    ASSERT_EQ(test::SetString(HKEY_LOCAL_MACHINE, options, L"Debugger", L"C:\\options.exe"), ERROR_SUCCESS);
+    ASSERT_EQ(test::SetString(HKEY_LOCAL_MACHINE, options + L"plain.exe", L"GlobalFlag", L"0x2"), ERROR_SUCCESS);
+    test::RawNamedKey planted(HKEY_LOCAL_MACHINE, options, std::wstring(L"\0evil", 5));
+    ASSERT_EQ(planted.SetString(L"Debugger", L"C:\\evil.exe"), ERROR_SUCCESS);
+    Hijack(L"avp.exe");
+    Click(IDC_DETECT);
+    EXPECT_EQ(page.PendingHijacks(), std::deque<std::wstring>{Displayed(L"avp.exe")});
+    Click(IDC_REPAIR);
+    EXPECT_FALSE(Exists(L"avp.exe"));
+    EXPECT_TRUE(Exists(L"plain.exe"));
+    EXPECT_EQ(test::GetValue(HKEY_LOCAL_MACHINE, options, L"Debugger")->Text(), L"C:\\options.exe");
+    EXPECT_EQ(test::SubkeyNames(HKEY_LOCAL_MACHINE, options).size(), 2u);  // plain.exe and the planted one
+
+    Click(IDC_DETECT);
+    EXPECT_EQ(Text(kRow, 1), L"未发现异常");
+    EXPECT_TRUE(page.PendingHijacks().empty());
 }
 
 TEST_F(FastCheckHijacks, UntickedRowKeepsItsPendingKeys) {

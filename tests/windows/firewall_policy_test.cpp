@@ -12,6 +12,7 @@
 #include "pages/firewall_policy_dialog.h"
 #include "repair/firewall_policy.h"
 #include "resource.h"
+#include "support/files.h"
 #include "support/list_page.h"
 #include "support/process_recorder.h"
 #include "support/registry.h"
@@ -192,6 +193,41 @@ TEST_F(FirewallPage, DeleteRemovesExactlyThatValueAndOnlyThatRow) {
     EXPECT_EQ(list.Snapshot(), (Rows{listed[0], listed[1], listed[2], listed[3], listed[5]}));
     EXPECT_EQ(page.RowCounter(), 6);
     EXPECT_EQ(prompts.Messages(), std::vector<std::wstring>{});
+}
+
+// The command takes the row under the click, whatever row is selected; here the system's own kind
+// of entry, stored with %windir% in its name and an indirect display name.
+TEST_F(FirewallPage, DeleteTakesTheClickedRowNotTheSelectedOne) {
+    const int system = list.RowOf(L"远程协助"), tool = list.RowOf(L"Tool");
+    list.Select(tool);
+    list.RightClick(system);
+    list.Command(ID_FIREWALL_DELETE);
+    EXPECT_FALSE(ValueExists(kStandardApp, L"%windir%\\notepad.exe"));
+    EXPECT_TRUE(ValueExists(kDomainApp, L"C:\\Tools\\app.exe"));
+    EXPECT_EQ(list.Snapshot(), (Rows{listed[0], listed[1], listed[2], listed[4], listed[5]}));
+}
+
+// Data with fewer than three colons is listed whole as its path, and so found again by it.
+TEST_F(FirewallPage, AnEntryWithoutItsFieldsIsListedAsItselfAndDeletes) {
+    Entry(kStandardApp, L"C:\\a.exe", L"C:\\a.exe");
+    Entry(kStandardApp, L"C:\\b.exe:Enabled", L"C:\\b.exe:Enabled");
+    list.Command(ID_FIREWALL_REFRESH);
+    const Rows expected = {{L"", L"", L"StandardApp", L"", L"C:\\a.exe"},
+                           {L"", L"", L"StandardApp", L"", L"C:\\b.exe:Enabled"}};
+    const Rows all = list.Snapshot();
+    ASSERT_EQ(all.size(), 8u);
+    EXPECT_EQ((Rows{all[4], all[5]}), expected);
+
+    ASSERT_TRUE(test::WriteFileBytes(L"C:\\a.exe", "MZ"));
+    test::ProcessRecorder recorder;
+    OnRow(4, ID_FIREWALL_LOCATE);
+    EXPECT_EQ(recorder.selections, std::vector<std::wstring>{L"C:\\a.exe"});
+    ::DeleteFileW(L"C:\\a.exe");
+    OnRow(4, ID_FIREWALL_DELETE);
+    OnRow(4, ID_FIREWALL_DELETE);
+    EXPECT_FALSE(ValueExists(kStandardApp, L"C:\\a.exe"));
+    EXPECT_FALSE(ValueExists(kStandardApp, L"C:\\b.exe:Enabled"));
+    EXPECT_EQ(list.Snapshot(), (Rows{listed[0], listed[1], listed[2], listed[3], listed[4], listed[5]}));
 }
 
 TEST_F(FirewallPage, TypeTextIsMatchedIgnoringCaseAndAnyOtherTextDeletesNothing) {

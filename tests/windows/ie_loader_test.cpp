@@ -13,6 +13,7 @@
 
 #include "pages/ie_loader_dialog.h"
 #include "repair/ie_loader.h"
+#include "repair/key_names.h"
 #include "resource.h"
 #include "support/files.h"
 #include "support/list_page.h"
@@ -289,22 +290,49 @@ TEST_F(AddOnRoutines, EmptySinksAndMissingSources) {
     EXPECT_TRUE(rows.empty());
 }
 
-// A subkey whose name holds a NUL would be read as the add-on named by the text before it.
-TEST_F(AddOnRoutines, SubkeysThatCannotBeAddressedByNameAreNotListed) {
-    Register(Guid(1), L"Genuine Control", nullptr);
-    AddTo(kPreApproved, L"");
-    HKEY source = nullptr;
-    ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kPreApproved.c_str(), 0, KEY_ALL_ACCESS, &source), ERROR_SUCCESS);
-    HKEY planted = test::CreateKeyWithRawName(source, Guid(1) + L'\0' + L"x");
-    ::RegCloseKey(source);
-    ASSERT_NE(planted, nullptr);
-    const auto names = test::SubkeyNames(HKEY_LOCAL_MACHINE, kPreApproved);
+// A subkey whose name holds a NUL is loaded by the browser under the text before the NUL: it is
+// listed, marked, with what that text names (an extension with its own values, read through its
+// exact name), and no routine acts on it: not on the add-on its start names, nor on the source.
+TEST_F(AddOnRoutines, SubkeysWhoseNameHoldsANulAreListedMarkedAndNeverActedOn) {
+    Register(Guid(1), L"Hidden Helper", L"C:\\hidden.dll");
+    SetFlags(Guid(1), 1);
+    SetExtensionValue(Guid(3), L"MenuText", L"Genuine Tool");
+    test::RawNamedKey helper(HKEY_LOCAL_MACHINE, kHelpers, Guid(1) + std::wstring(L"\0x", 2));
+    test::RawNamedKey control(HKEY_LOCAL_MACHINE, kPreApproved, std::wstring(L"\0y", 2));  // names the source
+    test::RawNamedKey extension(HKEY_LOCAL_MACHINE, kExtensions, Guid(3) + std::wstring(L"\0z", 2));
+    ASSERT_TRUE(helper.get() && control.get() && extension.get());
+    ASSERT_EQ(extension.SetString(L"MenuText", L"Hidden Tool"), ERROR_SUCCESS);
+    ASSERT_EQ(extension.SetString(L"Exec", L"C:\\hidden.exe"), ERROR_SUCCESS);
 
-    EXPECT_EQ(EnumerateClsidAddOns(kPreApprovedKey, 0, RegistryView::Bits64, Collect()), 0u);
-    EXPECT_EQ(test::DeleteOpenKey(planted), 0);
-    ::RegCloseKey(planted);
-    ASSERT_EQ(names.size(), 1u);
-    EXPECT_TRUE(rows.empty());
+    EnumerateAddOns(Collect());  // the 32-bit view has no sources here
+    const std::vector<AddOn> expected = {
+        {L"Hidden Helper", L"C:\\hidden.dll", 0, kAddOnHelperObject, L"〔含空字符〕" + Guid(1) + L"\\0"},
+        {L"", L"", 1, kAddOnActiveX, L"〔含空字符〕\\0"},
+        {L"Genuine Tool", L"", 1, kAddOnExtension, Guid(3)},
+        {L"Hidden Tool", L"C:\\hidden.exe", 1, kAddOnExtension, L"〔含空字符〕" + Guid(3) + L"\\0"},
+    };
+    EXPECT_EQ(rows, expected);
+
+    for (const AddOn& row : rows) {
+        if (row.keyName.find(L'\\') == std::wstring::npos) continue;
+        for (const int enable : {0, 1}) {
+            EXPECT_EQ(SetAddOnEnabled(row.keyName.c_str(), enable), ERROR_INVALID_PARAMETER);
+        }
+        EXPECT_EQ(DeleteAddOn(row.kind, row.keyName.c_str(), row.view), ERROR_INVALID_PARAMETER);
+        EXPECT_EQ(IsAddOnDisabled(row.keyName.c_str()), 0);
+    }
+    // A name with a backslash would name a key below another add-on's.
+    AddTo(kPreApproved, Guid(2) + L"\\child");
+    EXPECT_EQ(DeleteAddOn(kAddOnActiveX, (Guid(2) + L"\\child").c_str(), RegistryView::Bits64), ERROR_INVALID_PARAMETER);
+    EXPECT_TRUE(test::KeyExists(HKEY_LOCAL_MACHINE, kPreApproved + Guid(2) + L"\\child"));
+
+    EXPECT_EQ(IsAddOnDisabled(Guid(1).c_str()), 1);
+    EXPECT_EQ(test::SubkeyNames(HKEY_CURRENT_USER, kSettings), std::vector<std::wstring>{Guid(1)});
+    EXPECT_TRUE(test::KeyExists(HKEY_LOCAL_MACHINE, kExtensions + Guid(3)));
+    for (const auto& source : {kHelpers, kExtensions}) {
+        EXPECT_EQ(test::SubkeyNames(HKEY_LOCAL_MACHINE, source).size(), source == kHelpers ? 1u : 2u);
+    }
+    EXPECT_EQ(test::SubkeyNames(HKEY_LOCAL_MACHINE, kPreApproved).size(), 2u);
 }
 
 TEST_F(AddOnRoutines, SettingTheStateWritesOrDeletesOnlyTheAddOnsSettingsKey) {
@@ -671,6 +699,59 @@ TEST_F(AddOnPage, DeleteAsksThenRemovesOnlyThePreApprovedSubkeyAndListsAgain) {
 
     EXPECT_EQ(prompts.Messages(), (std::vector<std::wstring>(3, L"提示|确定要删除该项？")));
     EXPECT_EQ(prompts.requests.back().flags, static_cast<UINT>(MB_YESNO));
+}
+
+// Every row command acts on the row under the click, whatever else is selected.
+TEST_F(AddOnPage, DisableEnableAndDeleteActOnTheClickedRowNotTheSelectedOne) {
+    const int helper = RowOf(Guid(1)), control = RowOf(Guid(2));  // enabled, disabled
+    ClickRow(helper, control);
+    list.Command(ID_ADDON_DISABLE);
+    EXPECT_EQ(IsAddOnDisabled(Guid(1).c_str()), 1);
+    EXPECT_EQ(Text(helper, 1), L"已禁用");
+
+    ClickRow(control, helper);
+    list.Command(ID_ADDON_ENABLE);
+    EXPECT_EQ(IsAddOnDisabled(Guid(2).c_str()), 0);
+    EXPECT_EQ(IsAddOnDisabled(Guid(1).c_str()), 1);
+    EXPECT_EQ(Text(control, 1), L"已启用");
+    EXPECT_EQ(Text(helper, 1), L"已禁用");
+
+    prompts.messageBoxAnswers = {IDYES};
+    ClickRow(control, helper);
+    list.Command(ID_ADDON_DELETE);
+    EXPECT_FALSE(test::KeyExists(HKEY_LOCAL_MACHINE, kPreApproved + Guid(2)));
+    EXPECT_TRUE(test::KeyExists(HKEY_LOCAL_MACHINE, kHelpers + Guid(1)));
+    EXPECT_EQ(list.ColumnTexts(4), (std::vector<std::wstring>{Guid(1), Guid(3)}));
+    EXPECT_EQ(prompts.Messages(), std::vector<std::wstring>{L"提示|确定要删除该项？"});
+}
+
+// A helper object planted under a name that holds a NUL: listed with its mark and with the object
+// the browser loads for it; disable and enable fail as they say, delete deletes nothing.
+TEST_F(AddOnPage, ARowWhoseNameHoldsANulIsShownMarkedAndNothingIsDoneToIt) {
+    test::RawNamedKey hidden(HKEY_LOCAL_MACHINE, kHelpers, Guid(1) + std::wstring(L"\0x", 2));
+    ASSERT_NE(hidden.get(), nullptr);
+    list.Command(ID_ADDON_REFRESH);
+    const std::wstring marked = MarkedKeyName(Guid(1).c_str());
+    const int row = RowOf(marked);
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(list.Snapshot()[row], (std::vector<std::wstring>{L"Search Helper", L"已启用", L"浏览器辅助对象",
+                                                                 L"%SystemRoot%\\system32\\srch.dll", marked}));
+    const auto before = list.Snapshot();
+
+    ClickRow(row, row);
+    list.Command(ID_ADDON_DISABLE);
+    ClickRow(row, row);
+    list.Command(ID_ADDON_ENABLE);
+    prompts.messageBoxAnswers = {IDYES};
+    ClickRow(row, row);
+    list.Command(ID_ADDON_DELETE);
+
+    EXPECT_EQ(prompts.Messages(),
+              (std::vector<std::wstring>{L"提示|禁用失败", L"提示|启用失败", L"提示|确定要删除该项？"}));
+    EXPECT_EQ(list.Snapshot(), before);
+    EXPECT_TRUE(test::KeyExists(HKEY_LOCAL_MACHINE, kHelpers + Guid(1)));
+    EXPECT_EQ(test::SubkeyNames(HKEY_LOCAL_MACHINE, kHelpers).size(), 2u);
+    EXPECT_FALSE(test::KeyExists(HKEY_CURRENT_USER, kSettings + Guid(1)));
 }
 
 TEST_F(AddOnPage, LocateShowsTheFileColumnInExplorer) {

@@ -10,6 +10,7 @@
 
 #include "pages/image_hijack_dialog.h"
 #include "repair/image_hijack.h"
+#include "repair/key_names.h"
 #include "resource.h"
 #include "support/list_page.h"
 #include "support/raw_registry.h"
@@ -27,13 +28,24 @@ struct Found {
     std::wstring image, debugger, keyPath;
 };
 
-// Removes every options entry before and after each test; the options key itself stays.
+// Removes every options entry before and after each test, and a Debugger value of the options key
+// itself; the options key stays.
 void ClearOptions() {
     test::CreateKey(HKEY_LOCAL_MACHINE, kOptions);
+    ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kOptions.c_str(), L"Debugger");
     for (const auto& name : test::SubkeyNames(HKEY_LOCAL_MACHINE, kOptions)) {
         test::DeleteTree(HKEY_LOCAL_MACHINE, kOptions + name);
     }
 }
+
+// An entry planted under a name that holds a NUL, with a Debugger value; removed with the object.
+struct PlantedEntry {
+    explicit PlantedEntry(std::wstring name, const std::wstring& debugger = L"C:\\planted.exe")
+        : key(HKEY_LOCAL_MACHINE, kOptions, std::move(name)) {
+        if (key.get()) key.SetString(L"Debugger", debugger);
+    }
+    test::RawNamedKey key;
+};
 
 void Hijack(const std::wstring& image, const std::wstring& debugger) {
     ASSERT_EQ(test::SetString(HKEY_LOCAL_MACHINE, kOptions + image, L"Debugger", debugger), ERROR_SUCCESS);
@@ -103,6 +115,46 @@ TEST_F(ImageHijacks, OnlyEntriesWithAReadableDebuggerAreHandedOverAndCounted) {
     EXPECT_EQ(found[1].debugger, L"x");  // the type is not looked at
     EXPECT_EQ(found[2].debugger, L"");
     EXPECT_EQ(found[3].debugger, std::wstring(259, L'd'));
+}
+
+// A subkey whose name holds a NUL cannot be reached by a path: the text before the NUL names
+// another entry, or, when the NUL comes first, the options key itself (which holds a Debugger value
+// here). Such subkeys never reach the ordinary sink; a second sink gets them, read through their
+// own names, with the mark on name and path.
+TEST_F(ImageHijacks, NamesHoldingANulAreNeverTakenForAnotherKey) {
+    Hijack(L"avp.exe", L"C:\\genuine.exe");
+    ASSERT_EQ(test::SetString(HKEY_LOCAL_MACHINE, kOptions, L"Debugger", L"C:\\options.exe"), ERROR_SUCCESS);
+    PlantedEntry first(std::wstring(L"\0evil", 5), L"C:\\first.exe");
+    PlantedEntry inner(std::wstring(L"avp.exe\0x", 9), L"C:\\inner.exe");
+    PlantedEntry quiet(std::wstring(L"quiet.exe\0", 10));
+    ASSERT_TRUE(first.key.get() && inner.key.get() && quiet.key.get());
+    ASSERT_EQ(::RegDeleteValueW(quiet.key.get(), L"Debugger"), ERROR_SUCCESS);  // no hijack
+
+    DWORD count = 777;
+    EXPECT_EQ(Scan(count), 0u);
+    EXPECT_EQ(count, 1u);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].debugger, L"C:\\genuine.exe");
+
+    std::vector<Found> marked;
+    found.clear();
+    const auto into = [](std::vector<Found>& list) {
+        return [&list](const wchar_t* image, const wchar_t* debugger, const wchar_t* keyPath) {
+            list.push_back({image, debugger, keyPath});
+        };
+    };
+    EXPECT_EQ(ScanImageHijacks(&count, into(found), into(marked)), 0u);
+    EXPECT_EQ(count, 3u);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].image, L"avp.exe");
+    const std::wstring path = L"HKEY_LOCAL_MACHINE\\" + kOptions;
+    ASSERT_EQ(marked.size(), 2u);
+    EXPECT_EQ(marked[0].image, L"〔含空字符〕\\0");
+    EXPECT_EQ(marked[0].debugger, L"C:\\first.exe");
+    EXPECT_EQ(marked[0].keyPath, path + L"〔含空字符〕\\0");
+    EXPECT_EQ(marked[1].image, L"〔含空字符〕avp.exe\\0");
+    EXPECT_EQ(marked[1].debugger, L"C:\\inner.exe");
+    EXPECT_EQ(marked[1].keyPath, path + L"〔含空字符〕avp.exe\\0");
 }
 
 TEST_F(ImageHijacks, TemplateEntryIsSkippedInAnyLetterCase) {
@@ -357,6 +409,38 @@ TEST_F(ImageHijackPage, DeleteAllIgnoresTheTicks) {
     EXPECT_TRUE(test::SubkeyNames(HKEY_LOCAL_MACHINE, kOptions).empty());
     EXPECT_EQ(List().GetItemCount(), 0);
     EXPECT_EQ(page.FoundCount(), 0u);
+}
+
+// A planted entry whose name begins with a NUL, beside a Debugger value on the options key itself
+// and an entry that is no hijack: listed marked and unticked, and neither delete command deletes
+// anything but the genuine hijacks.
+TEST_F(ImageHijackPage, EntriesNamedWithANulAreShownMarkedAndNeverDeleted) {
+    ASSERT_EQ(test::SetString(HKEY_LOCAL_MACHINE, kOptions, L"Debugger", L"C:\\options.exe"), ERROR_SUCCESS);
+    ASSERT_EQ(test::SetString(HKEY_LOCAL_MACHINE, kOptions + L"plain.exe", L"GlobalFlag", L"0x2"), ERROR_SUCCESS);
+    PlantedEntry first(std::wstring(L"\0evil", 5));
+    PlantedEntry inner(std::wstring(L"egui.exe\0x", 10));
+    ASSERT_TRUE(first.key.get() && inner.key.get());
+    Command(ID_HIJACK_REFRESH);
+    ASSERT_EQ(List().GetItemCount(), 5);
+    EXPECT_EQ(page.FoundCount(), 5u);
+    const std::wstring firstShown = MarkedKeyName(L""), innerShown = MarkedKeyName(L"egui.exe");
+    for (const std::wstring& image : {firstShown, innerShown}) {
+        const int row = RowOf(image);
+        ASSERT_GE(row, 0);
+        EXPECT_EQ(Text(row, 1), L"C:\\planted.exe");
+        EXPECT_EQ(Text(row, 2), L"HKEY_LOCAL_MACHINE\\" + kOptions + image);
+        EXPECT_FALSE(List().GetCheck(row));
+    }
+
+    for (int r = 0; r < List().GetItemCount(); ++r) List().SetCheck(r, TRUE);
+    Command(ID_HIJACK_DELETE_CHECKED);
+    Command(ID_HIJACK_DELETE_ALL);
+    EXPECT_EQ(list.ColumnTexts(0), (std::vector<std::wstring>{firstShown, innerShown}));
+    EXPECT_EQ(test::GetValue(HKEY_LOCAL_MACHINE, kOptions, L"Debugger")->Text(), L"C:\\options.exe");
+    EXPECT_TRUE(EntryExists(L"plain.exe"));
+    EXPECT_FALSE(EntryExists(L"egui.exe"));
+    EXPECT_EQ(test::SubkeyNames(HKEY_LOCAL_MACHINE, kOptions).size(), 3u);  // plain.exe and the two planted
+    EXPECT_TRUE(prompts.Messages().empty());
 }
 
 TEST_F(ImageHijackPage, DeleteCommandsNeedASelectedRowNotATickedOne) {

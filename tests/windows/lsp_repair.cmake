@@ -69,3 +69,9 @@ add_custom_command(OUTPUT ${LSP_FIXTURE_DIR}/wow64lsp.dll
 add_custom_target(lsp_wow64lsp DEPENDS ${LSP_FIXTURE_DIR}/wow64lsp.dll)
 add_dependencies(lsp_wow64lsp trust_fixtures)
 add_dependencies(lsp_repair_test lsp_wow64lsp)
+
+# The catalogue under code page 936: the same executable, its code-page cases only, in the locale
+# that makes Wine report 936.
+add_test(NAME wine.lsp_repair_test.cp936 COMMAND lsp_repair_test --gtest_filter=Catalog.PathsAreReadInTheAnsiCodePage)
+set_tests_properties(wine.lsp_repair_test.cp936 PROPERTIES
+  ENVIRONMENT "${LARKSPUR_TEST_ENV};LC_ALL=zh_CN.UTF-8" FIXTURES_REQUIRED wine_template)

@@ -23,6 +23,7 @@
 #include "support/files.h"
 #include "support/list_page.h"
 #include "support/process_recorder.h"
+#include "support/raw_registry.h"
 #include "support/registry.h"
 #include "support/scripted_prompts.h"
 #include "support/ui.h"
@@ -70,11 +71,12 @@ void WriteEntry(const std::wstring& name, const Item& item, const std::wstring& 
     WriteEntry(name, item.Bytes(), catalogue);
 }
 
-// Every entry of both catalogues goes; the keys themselves stay (Wine makes only the 32-bit one:
-// the other is made here, as 64-bit Windows has it).
+// Every entry of both catalogues goes, and a value of a catalogue key itself; the keys themselves
+// stay (Wine makes only the 32-bit one: the other is made here, as 64-bit Windows has it).
 void ClearCatalog() {
     for (const auto& catalogue : {kCatalog, kCatalog64}) {
         test::CreateKey(HKEY_LOCAL_MACHINE, catalogue);
+        ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, catalogue.c_str(), L"PackedCatalogItem");
         for (const auto& name : test::SubkeyNames(HKEY_LOCAL_MACHINE, catalogue)) {
             test::DeleteTree(HKEY_LOCAL_MACHINE, catalogue + L"\\" + name);
         }
@@ -84,10 +86,16 @@ void ClearCatalog() {
 using Row = std::vector<std::wstring>;
 
 // Stands in for the programs the page starts: records each request and runs the sleeper for as long
-// as the test says instead, handing its process to the caller and keeping a handle of its own.
+// as the test says instead, handing its process to the caller and keeping a handle of its own. The
+// sleeper ends with the exit code given, and writes that many bytes to the file first when one is named.
 class SleeperStarter : public lark::process::Starter {
 public:
-    explicit SleeperStarter(DWORD milliseconds) : milliseconds_(milliseconds), previous_(lark::process::SetStarter(this)) {}
+    explicit SleeperStarter(DWORD milliseconds, DWORD exitCode = 0, std::wstring file = {}, int bytes = 0)
+        : milliseconds_(milliseconds),
+          exitCode_(exitCode),
+          file_(std::move(file)),
+          bytes_(bytes),
+          previous_(lark::process::SetStarter(this)) {}
     ~SleeperStarter() override {
         lark::process::SetStarter(previous_);
         for (auto& process : processes) ::TerminateProcess(process.get(), 0);
@@ -95,7 +103,9 @@ public:
     bool Start(const lark::process::StartRequest& request, lark::UniqueHandle& process) override {
         starts.push_back(request);
         lark::process::StartRequest sleeper;
-        sleeper.commandLine = L"\"" + Provider(L"sleeper.exe") + L"\" " + std::to_wstring(milliseconds_);
+        sleeper.commandLine = L"\"" + Provider(L"sleeper.exe") + L"\" " + std::to_wstring(milliseconds_) + L" " +
+                              std::to_wstring(exitCode_);
+        if (!file_.empty()) sleeper.commandLine += L" \"" + file_ + L"\" " + std::to_wstring(bytes_);
         if (!lark::process::RealStart(sleeper, process)) return false;
         HANDLE copy = nullptr;
         ::DuplicateHandle(::GetCurrentProcess(), process.get(), ::GetCurrentProcess(), &copy, 0, FALSE,
@@ -112,7 +122,9 @@ public:
     std::vector<lark::UniqueHandle> processes;
 
 private:
-    DWORD milliseconds_;
+    DWORD milliseconds_, exitCode_;
+    std::wstring file_;
+    int bytes_;
     lark::process::Starter* previous_;
 };
 
@@ -286,6 +298,51 @@ TEST(SystemFolder, PathsOf32BitProgramsLeadToThe32BitSystemFolder) {
     EXPECT_EQ(PathFor32BitPrograms(nullptr), L"");
     EXPECT_EQ(ProviderFileLoaded(L"C:\\windows\\system32\\x.dll", RegistryView::Bits64), L"C:\\windows\\system32\\x.dll");
     EXPECT_EQ(ProviderFileLoaded(L"C:\\windows\\system32\\x.dll", RegistryView::Bits32), L"C:\\windows\\syswow64\\x.dll");
+}
+
+// Entries are opened by their exact names: one whose name holds a NUL is read as itself, never as
+// the entry that the text before the NUL names, nor (when the NUL comes first) as the catalogue key.
+TEST_F(Catalog, AnEntryWhoseNameHoldsANulIsReadAsItself) {
+    WriteEntry(L"000000000001", Item{"C:\\genuine.dll", kTcpipId, L"Genuine"});
+    const auto onKey = Item{"C:\\catalogue.dll", kTcpipId, L"The catalogue key"}.Bytes();
+    ASSERT_EQ(test::SetBinary(HKEY_LOCAL_MACHINE, kCatalog64, L"PackedCatalogItem", onKey.data(),
+                              static_cast<DWORD>(onKey.size())),
+              ERROR_SUCCESS);
+    const auto inner = Item{"C:\\inner.dll", kTcpipId, L"Inner"}.Bytes();
+    const auto first = Item{"C:\\first.dll", kTcpipId, L"First"}.Bytes();
+    test::RawNamedKey innerKey(HKEY_LOCAL_MACHINE, kCatalog64, L"000000000001" + std::wstring(L"\0x", 2));
+    test::RawNamedKey firstKey(HKEY_LOCAL_MACHINE, kCatalog64, std::wstring(L"\0y", 2));
+    ASSERT_EQ(innerKey.SetBinary(L"PackedCatalogItem", inner.data(), static_cast<DWORD>(inner.size())), ERROR_SUCCESS);
+    ASSERT_EQ(firstKey.SetBinary(L"PackedCatalogItem", first.data(), static_cast<DWORD>(first.size())), ERROR_SUCCESS);
+    EXPECT_EQ(Enumerate(), 0u);
+    std::vector<std::wstring> listed;
+    for (const Row& row : rows) listed.push_back(row[0] + L"|" + row[1]);
+    EXPECT_EQ(listed,
+              (std::vector<std::wstring>{L"First|C:\\first.dll", L"Genuine|C:\\genuine.dll", L"Inner|C:\\inner.dll"}));
+}
+
+// The path of an entry is ANSI text in the system code page: Western (1252) in the usual run, GBK
+// (936) in its own ctest entry with LC_ALL=zh_CN.UTF-8. Neither the OEM code page nor UTF-8 reads
+// these bytes so.
+TEST_F(Catalog, PathsAreReadInTheAnsiCodePage) {
+    std::string stored;
+    std::wstring shown;
+    switch (::GetACP()) {
+    case 1252:
+        stored = "C:\\caf\xe9\\lsp.dll";
+        shown = L"C:\\caf\u00e9\\lsp.dll";
+        break;
+    case 936:
+        stored = "C:\\\xb9\xa4\xbe\xdf\\lsp.dll";
+        shown = L"C:\\工具\\lsp.dll";
+        break;
+    default:
+        GTEST_SKIP() << "code page " << ::GetACP();
+    }
+    WriteEntry(L"000000000001", Item{stored, kTcpipId, L"ANSI"});
+    EXPECT_EQ(Enumerate(), 0u);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][1], shown);
 }
 
 TEST(VersionStrings, BothTextsOfTheFirstTranslationOrNothing) {
@@ -523,8 +580,9 @@ TEST_F(LspPage, RefreshListsTheCatalogueAgain) {
 }
 
 TEST_F(LspPage, BackUpExportsTheParametersTreeWithRegeditFromTheWindowsFolder) {
-    test::ProcessRecorder recorder;
-    prompts.saveAsPaths = {L"C:\\backups\\LSP备份.reg"};
+    const std::wstring target = test::TempPath(L"lsp-backup.reg");
+    SleeperStarter recorder(0, 0, target, 10);  // stands in for regedit: writes 10 bytes there
+    prompts.saveAsPaths = {target};
     list.Command(ID_LSP_BACKUP);
     const auto& saveAs = prompts.requests.at(0);
     EXPECT_EQ(saveAs.kind, lark::prompts::Request::Kind::SaveAs);
@@ -535,16 +593,11 @@ TEST_F(LspPage, BackUpExportsTheParametersTreeWithRegeditFromTheWindowsFolder) {
     EXPECT_EQ(saveAs.owner, page.m_hWnd);
     ASSERT_EQ(recorder.starts.size(), 1u);
     EXPECT_EQ(recorder.starts[0].application, L"C:\\windows\\regedit.exe");
-    EXPECT_EQ(recorder.starts[0].commandLine, L"regedit.exe /e \"C:\\backups\\LSP备份.reg\" \"" + kParameters + L"\"");
+    EXPECT_EQ(recorder.starts[0].commandLine, L"regedit.exe /e \"" + target + L"\" \"" + kParameters + L"\"");
     EXPECT_EQ(recorder.starts[0].showCommand, SW_HIDE);
     EXPECT_EQ(prompts.Messages(), std::vector<std::wstring>{L"提示|备份成功"});
     EXPECT_EQ(prompts.requests.back().flags, static_cast<UINT>(MB_OK));
     EXPECT_EQ(prompts.requests.back().owner, page.m_hWnd);
-
-    recorder.startSucceeds = false;
-    prompts.saveAsPaths = {L"C:\\b.reg"};
-    list.Command(ID_LSP_BACKUP);
-    EXPECT_EQ(prompts.Messages().back(), L"提示|备份失败");
 }
 
 TEST_F(LspPage, BackUpWhoseCommandLineWouldNotFit512CharactersStartsNothing) {
@@ -556,7 +609,49 @@ TEST_F(LspPage, BackUpWhoseCommandLineWouldNotFit512CharactersStartsNothing) {
     list.Command(ID_LSP_BACKUP);
     ASSERT_EQ(recorder.starts.size(), 1u);
     EXPECT_EQ(recorder.starts[0].commandLine.size(), 511u);
-    EXPECT_EQ(prompts.Messages(), (std::vector<std::wstring>{L"提示|备份成功", L"提示|备份失败"}));
+    // The recorder starts no process: no end was seen and no file written.
+    EXPECT_EQ(prompts.Messages(), (std::vector<std::wstring>{L"提示|备份失败", L"提示|备份失败"}));
+}
+
+// A back-up says it succeeded only when regedit ended and left a file with something in it. A file
+// already at the target (the user agreed to replace it) goes first, so it never passes for the new one.
+TEST_F(LspPage, BackUpThatWritesNothingFailsAndLeavesNoFile) {
+    const std::wstring target = test::TempPath(L"old-backup.reg");
+    struct Case {
+        const char* name;
+        DWORD exitCode;
+        int bytes;  // written by the stand-in; -1: nothing
+        bool succeeds;
+    } cases[] = {
+        {"writes nothing", 0, -1, false},
+        {"writes an empty file", 0, 0, false},
+        {"writes, ends with 1", 1, 5, true},  // what regedit returns is not looked at
+        {"writes", 0, 5, true},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(test::WriteFileBytes(target, "old back-up"));
+        SleeperStarter starter(0, c.exitCode, c.bytes >= 0 ? target : L"", c.bytes);
+        prompts.saveAsPaths = {target};
+        list.Command(ID_LSP_BACKUP);
+        EXPECT_EQ(prompts.Messages().back(), c.succeeds ? L"提示|备份成功" : L"提示|备份失败") << c.name;
+        const auto left = test::ReadFileBytes(target);
+        if (c.succeeds) {
+            EXPECT_EQ(left, std::string(static_cast<size_t>(c.bytes), 'x')) << c.name;
+        } else {
+            EXPECT_FALSE(left.has_value()) << c.name;
+        }
+    }
+}
+
+// The real regedit of the prefix, into a folder that is not there: it writes nothing.
+TEST_F(LspPage, BackUpIntoAFolderThatCannotBeWrittenSaysItFailed) {
+    test::ProcessRecorder recorder(true);
+    const std::wstring target = test::TempPath(L"no such folder") + L"\\LSP备份.reg";
+    prompts.saveAsPaths = {target};
+    list.Command(ID_LSP_BACKUP);
+    ASSERT_EQ(recorder.starts.size(), 1u);
+    EXPECT_EQ(prompts.Messages(), std::vector<std::wstring>{L"提示|备份失败"});
+    EXPECT_EQ(::GetFileAttributesW(target.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(LspPage, CancelledBackUpStartsAndShowsNothing) {
@@ -572,7 +667,7 @@ TEST_F(LspPage, BackUpUnderWineWritesBothCataloguesToTheChosenFile) {
     WriteEntry(L"000000000009", Item{"C:\\x32.dll", kTcpipId, L"32"}, kCatalog);
     test::ProcessRecorder recorder(true);
     const std::wstring target = test::TempPath(L"LSP备份.reg");
-    ::DeleteFileW(target.c_str());
+    ASSERT_TRUE(test::WriteFileBytes(target, "old back-up"));
     prompts.saveAsPaths = {target};
     list.Command(ID_LSP_BACKUP);
     EXPECT_EQ(prompts.Messages(), std::vector<std::wstring>{L"提示|备份成功"});
@@ -616,6 +711,17 @@ TEST_F(LspPage, RepairRunsNetshHiddenWaitsAndLeavesTheList) {
     EXPECT_EQ(prompts.Messages().back(), L"提示|修复完成，请重启电脑");
     EXPECT_EQ(list.Count(), 4);  // not refreshed
     EXPECT_EQ(starter.starts.size(), 1u);
+}
+
+// Only a netsh that ended with exit code 0 did the reset.
+TEST_F(LspPage, RepairSaysItFailedWhenNetshEndsWithAnotherCode) {
+    for (const DWORD exitCode : {1u, 0xC0000005u}) {
+        SleeperStarter starter(0, exitCode);
+        prompts.messageBoxAnswers = {IDYES};
+        list.Command(ID_LSP_REPAIR);
+        EXPECT_EQ(starter.starts.size(), 1u);
+        EXPECT_EQ(prompts.Messages().back(), L"提示|由于未知原因，修复失败") << exitCode;
+    }
 }
 
 TEST_F(LspPage, RepairSaysSoWhenNetshCannotStart) {

@@ -32,4 +32,29 @@ LONG DeleteOpenKey(HKEY key) {
     return remove ? remove(key) : -1;
 }
 
+RawNamedKey::RawNamedKey(HKEY root, const std::wstring& parentPath, std::wstring name) {
+    HKEY parent = nullptr;
+    if (::RegCreateKeyExW(root, parentPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &parent, nullptr) !=
+        ERROR_SUCCESS) {
+        return;
+    }
+    key_ = CreateKeyWithRawName(parent, std::move(name));
+    ::RegCloseKey(parent);
+}
+
+RawNamedKey::~RawNamedKey() {
+    if (!key_) return;
+    DeleteOpenKey(key_);
+    ::RegCloseKey(key_);
+}
+
+LONG RawNamedKey::SetString(const wchar_t* name, const std::wstring& value) const {
+    return ::RegSetValueExW(key_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                            static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+LONG RawNamedKey::SetBinary(const wchar_t* name, const void* data, DWORD size) const {
+    return ::RegSetValueExW(key_, name, 0, REG_BINARY, static_cast<const BYTE*>(data), size);
+}
+
 }  // namespace test
