@@ -29,6 +29,13 @@ file(GLOB LARKSPUR_CORE_SOURCES CONFIGURE_DEPENDS
 list(REMOVE_ITEM LARKSPUR_CORE_SOURCES ${LARKSPUR_SOURCE_DIR}/app/main.cpp)
 add_library(larkspur_core STATIC ${LARKSPUR_CORE_SOURCES})
 target_include_directories(larkspur_core PUBLIC ${LARKSPUR_SOURCE_DIR} ${LARKSPUR_SOURCE_DIR}/resources)
+# RapidJSON (header-only, Debian's rapidjson-dev): its own folder, reached through a link in the build
+# folder, so that none of the host's other headers is seen by the cross compiler.
+find_path(LARKSPUR_RAPIDJSON_ROOT rapidjson/reader.h PATHS /usr/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH
+  REQUIRED)
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/third_party)
+file(CREATE_LINK ${LARKSPUR_RAPIDJSON_ROOT}/rapidjson ${CMAKE_BINARY_DIR}/third_party/rapidjson SYMBOLIC)
+target_include_directories(larkspur_core SYSTEM PUBLIC ${CMAKE_BINARY_DIR}/third_party)
 target_compile_definitions(larkspur_core PUBLIC
   LARKSPUR_UPDATE_HOST=L"${LARKSPUR_UPDATE_HOST}"
   LARKSPUR_PRODUCT_HOST=L"${LARKSPUR_PRODUCT_HOST}")

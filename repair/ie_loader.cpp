@@ -52,40 +52,6 @@ std::optional<std::wstring> ReadText(HKEY root, const std::optional<std::wstring
     return ReadText(key.get(), valueName);
 }
 
-// What a subkey that cannot be enumerated does to the rest of its source.
-enum class OnEnumerationError { EndSource, SkipSubkey };
-
-// One subkey of a source, as enumerated.
-struct Subkey {
-    HKEY source;              // the open source key
-    std::wstring_view exact;  // the name as the registry holds it
-    const wchar_t* name;      // the name up to its first NUL
-    bool holdsNul;            // then it is reached only through `exact`, and listed marked
-    std::wstring KeyName() const { return holdsNul ? MarkedKeyName(name) : std::wstring(name); }
-};
-
-// Hands every subkey of the source below HKEY_LOCAL_MACHINE, in the view, to the visitor, in
-// enumeration order. 0, or the error of the open, the count or (ending the source) an enumeration.
-DWORD ForEachSubkey(const wchar_t* sourceKey, lark::RegistryView view, OnEnumerationError onError,
-                    const std::function<void(const Subkey& subkey)>& visit) {
-    lark::ListedKey source;
-    if (const LONG error =
-            lark::OpenForListing(HKEY_LOCAL_MACHINE, sourceKey, KEY_READ | lark::ViewAccess(view), source)) {
-        return static_cast<DWORD>(error);
-    }
-    for (DWORD index = 0; index < source.subkeys; ++index) {
-        wchar_t name[kNameSize] = {};
-        DWORD length = kNameSize;
-        const LONG error = ::RegEnumKeyExW(source.key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
-        if (error != ERROR_SUCCESS) {
-            if (onError == OnEnumerationError::EndSource) return static_cast<DWORD>(error);
-            continue;
-        }
-        visit(Subkey{source.key.get(), {name, length}, name, lark::NameHoldsNul(name, length)});
-    }
-    return 0;
-}
-
 // "Exec" with its environment references expanded into 260 characters; empty when it cannot be
 // read or does not fit expanded.
 std::wstring ExpandedFile(HKEY extension) {
@@ -129,6 +95,27 @@ const wchar_t* SourceKeyOf(int kind) {
 
 }  // namespace
 
+DWORD ForEachSubkey(HKEY root, const wchar_t* sourceKey, lark::RegistryView view, OnEnumerationError onError,
+                    const std::function<void(const Subkey& subkey)>& visit) {
+    lark::ListedKey source;
+    if (const LONG error = lark::OpenForListing(root, sourceKey, KEY_READ | lark::ViewAccess(view), source)) {
+        return static_cast<DWORD>(error);
+    }
+    for (DWORD index = 0; index < source.subkeys; ++index) {
+        wchar_t name[kNameSize] = {};
+        DWORD length = kNameSize;
+        const LONG error = ::RegEnumKeyExW(source.key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (error != ERROR_SUCCESS) {
+            if (onError == OnEnumerationError::EndSource) return static_cast<DWORD>(error);
+            continue;
+        }
+        visit(Subkey{source.key.get(), {name, length}, name, lark::NameHoldsNul(name, length)});
+    }
+    return 0;
+}
+
+std::wstring Subkey::KeyName() const { return holdsNul ? MarkedKeyName(name) : std::wstring(name); }
+
 const wchar_t* AddOnKindText(int kind, lark::RegistryView view) {
     for (std::size_t i = 0; i < std::size(kKinds); ++i) {
         if (kKinds[i].kind != kind) continue;
@@ -155,7 +142,7 @@ int AddOnKindCode(const wchar_t* text, lark::RegistryView* view) {
 // the NUL and loads the object registered under that.
 DWORD EnumerateClsidAddOns(const wchar_t* sourceKey, int kind, lark::RegistryView view, const AddOnSink& sink) {
     if (!sink) return kNoSink;
-    return ForEachSubkey(sourceKey, view, OnEnumerationError::EndSource, [&](const Subkey& subkey) {
+    return ForEachSubkey(HKEY_LOCAL_MACHINE, sourceKey, view, OnEnumerationError::EndSource, [&](const Subkey& subkey) {
         const wchar_t* name = subkey.name;
         // Without a readable CLSID name in the add-on's own view the add-on is not listed.
         const auto display =
@@ -172,7 +159,8 @@ DWORD EnumerateClsidAddOns(const wchar_t* sourceKey, int kind, lark::RegistryVie
 // A subkey whose name holds a NUL is read through its exact name and listed marked.
 DWORD EnumerateBrowserExtensions(lark::RegistryView view, const AddOnSink& sink) {
     if (!sink) return kNoSink;
-    return ForEachSubkey(kExtensionsKey, view, OnEnumerationError::SkipSubkey, [&](const Subkey& subkey) {
+    return ForEachSubkey(HKEY_LOCAL_MACHINE, kExtensionsKey, view, OnEnumerationError::SkipSubkey,
+                         [&](const Subkey& subkey) {
         lark::UniqueRegKey extension;
         if (subkey.holdsNul) {
             // Below the source key, which was opened in the view already.

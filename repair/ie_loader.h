@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "framework/registry.h"
 #include "repair/results.h"
@@ -52,6 +53,24 @@ using AddOnSink = std::function<void(const wchar_t* name, const wchar_t* file, i
 // addressed everywhere: a key name whose path would not fit is never cut to another key's path.
 // Such an add-on's CLSID registration or settings key counts as missing, and setting or deleting
 // it fails with ERROR_INSUFFICIENT_BUFFER.
+
+// What a subkey that cannot be enumerated does to the rest of its source.
+enum class OnEnumerationError { EndSource, SkipSubkey };
+
+// One subkey of a source, as enumerated.
+struct Subkey {
+    HKEY source;              // the open source key
+    std::wstring_view exact;  // the name as the registry holds it
+    const wchar_t* name;      // the name up to its first NUL
+    bool holdsNul;            // then it is reached only through `exact`, and listed marked
+    std::wstring KeyName() const;  // the name, marked when it holds a NUL (MarkedKeyName)
+};
+
+// Hands every subkey of root\sourceKey, in the view, to the visitor, in enumeration order (names of
+// up to 259 characters), valid during the call. 0, or the error of the open, the count or (ending
+// the source) an enumeration.
+DWORD ForEachSubkey(HKEY root, const wchar_t* sourceKey, lark::RegistryView view, OnEnumerationError onError,
+                    const std::function<void(const Subkey& subkey)>& visit);
 
 // The helper objects or the pre-approved controls of one source (kHelperObjectsKey or
 // kPreApprovedKey) in one view, in enumeration order: every subkey whose HKEY_CLASSES_ROOT

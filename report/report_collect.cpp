@@ -8,6 +8,7 @@
 #include "framework/handles.h"
 #include "framework/resources.h"
 #include "framework/wnd.h"
+#include "repair/browser_extensions.h"
 #include "repair/fast_check.h"
 #include "repair/file_type.h"
 #include "repair/firewall_policy.h"
@@ -157,6 +158,11 @@ Section AddOns() {
     EnumerateAddOns([&section](const wchar_t* name, const wchar_t* file, int enabled, int kind, const wchar_t* keyName,
                                lark::RegistryView view) {
         section.entries.push_back({name, AddOnStateText(enabled), AddOnKindText(kind, view), file, keyName});
+    });
+    // Then the extensions the browsers install by policy or registration, as the page lists them.
+    EnumerateBrowserExtensionEntries([&section](const BrowserExtension& extension) {
+        section.entries.push_back({extension.name, AddOnStateText(1), BrowserExtensionKindText(extension),
+                                   extension.file, extension.id});
     });
     section.facts.push_back(Count(section));
     return section;

@@ -160,7 +160,7 @@ TEST(ReportOnDamagedMachine, ListsWhatThePagesListChangesNothingAndShowsNoWindow
     } lists[] = {
         {"fileAssociations", new CFileTypeDialog, 5, 2},
         {"imageHijacks", new CImageHijackDialog, 3, 1},
-        {"addOns", new CIELoaderDialog, 5, 3},
+        {"addOns", new CIELoaderDialog, 5, 6},
         {"winsock", new CLSPRepairDialog, 5, 7},
         {"firewall", new CFirewallPolicyDialog, 5, 4},
     };
