@@ -12,6 +12,39 @@ using Utf16 = rapidjson::UTF16<char16_t>;
 using Utf8 = rapidjson::UTF8<char>;
 using SizeType = rapidjson::SizeType;
 
+bool IsSurrogate(unsigned unit) { return unit >= 0xD800 && unit <= 0xDFFF; }
+bool IsLeadSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool IsTrailSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+// What the reader writes strings in: UTF-16. The library (1.1.0) refuses an escaped lead surrogate
+// without its trail, but hands an escaped lone trail surrogate (U+DC00 to U+DFFF written as an
+// escape) to the encoder unchecked, which asserts on it, and in a build without assertions writes
+// it as it is. Here it is written as it is in every build; the handlers then refuse any string
+// that holds an unpaired surrogate.
+struct Utf16Target : Utf16 {
+    template <typename OutputStream>
+    static void Encode(OutputStream& os, unsigned codepoint) {
+        if (IsSurrogate(codepoint)) return os.Put(static_cast<char16_t>(codepoint));
+        Utf16::Encode(os, codepoint);
+    }
+    template <typename OutputStream>
+    static void EncodeUnsafe(OutputStream& os, unsigned codepoint) {
+        if (IsSurrogate(codepoint)) return os.Put(static_cast<char16_t>(codepoint));
+        Utf16::EncodeUnsafe(os, codepoint);
+    }
+};
+
+bool HoldsUnpairedSurrogate(const char16_t* text, SizeType length) {
+    for (SizeType i = 0; i < length; ++i) {
+        if (IsLeadSurrogate(text[i]) && i + 1 < length && IsTrailSurrogate(text[i + 1])) {
+            ++i;
+        } else if (IsSurrogate(text[i])) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Strict JSON; nesting lives on the reader's own heap stack; text of another encoding or with
 // unpaired surrogates is refused. (Numbers are read as numbers: the library's reading of them as
 // raw text uses freed memory when a long number makes its stack grow.)
@@ -51,8 +84,12 @@ public:
     bool Int64(std::int64_t) { return Scalar(); }
     bool Uint64(std::uint64_t) { return Scalar(); }
     bool Double(double) { return Scalar(); }
-    bool String(const Ch* text, SizeType length, bool) { return self().Text(text, length); }
-    bool Key(const Ch* text, SizeType length, bool) { return self().Name(text, length); }
+    bool String(const Ch* text, SizeType length, bool) {
+        return !HoldsUnpairedSurrogate(text, length) && self().Text(text, length);
+    }
+    bool Key(const Ch* text, SizeType length, bool) {
+        return !HoldsUnpairedSurrogate(text, length) && self().Name(text, length);
+    }
     bool StartObject() { return self().Open(true); }
     bool StartArray() { return self().Open(false); }
     bool EndObject(SizeType) { return self().Close(); }
@@ -69,7 +106,7 @@ private:
 // Parses the whole text with the handler; true when it is valid JSON and the handler took all of it.
 template <class SourceEncoding, class Handler>
 bool Parse(rapidjson::GenericStringStream<SourceEncoding>& stream, Handler& handler) {
-    rapidjson::GenericReader<SourceEncoding, Utf16> reader;
+    rapidjson::GenericReader<SourceEncoding, Utf16Target> reader;
     return !reader.template Parse<kParseFlags>(stream, handler).IsError();
 }
 

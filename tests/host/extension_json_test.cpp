@@ -163,11 +163,19 @@ TEST(ExtensionSettings, AnythingButAnObjectOfObjectsGivesNothing) {
         {"single quotes", u"{'a':{}}"},
         {"comment", u"{/*x*/\"a\":{}}"},
         {"lone surrogate", std::u16string(u"{\"a\":{\"b\":\"") + char16_t(0xD800) + u"\"}}"},
+        {"escaped lone trail surrogate", u"{\"a\":{\"b\":\"x\\uDC00\"}}"},
+        {"escaped lone trail surrogate in a key", u"{\"\\udfff\":{}}"},
+        {"escaped trail before its lead", u"{\"a\":{\"b\":\"\\uDC00\\uD800\"}}"},
+        {"escaped lead without its trail", u"{\"a\":{\"b\":\"\\uD800x\"}}"},
         {"unescaped control", u"{\"a\":{\"b\":\"\x01\"}}"},
         {"bad escape", u"{\"a\":{\"b\":\"\\x\"}}"},
         {"NUL inside", std::u16string(u"{\"a\":") + u'\0' + u"{}}"},
     };
     for (const auto& c : cases) EXPECT_FALSE(ReadExtensionSettings(c.text)) << c.name;
+    // An escaped pair is one character.
+    const auto paired = Members(u"{\"\\uD83D\\uDE00\":{}}");
+    ASSERT_TRUE(paired);
+    EXPECT_EQ(paired->at(0).key, std::u16string(u"\U0001F600"));
     EXPECT_TRUE(Members(u" {} "));
     EXPECT_TRUE(Members(u"{}")->empty());
     // The text ends at its first NUL.
@@ -295,6 +303,7 @@ TEST(Manifest, NameAndDefaultLocaleAtTheTop) {
         {"locale not a string", R"({"name":"N","default_locale":["en"]})", true, u"N", u""},
         {"array", R"([{"name":"N"}])", false, u"", u""},
         {"invalid UTF-8", "{\"name\":\"\xC3\x28\"}", false, u"", u""},
+        {"escaped lone trail surrogate", "{\"name\":\"\\udc00\"}", false, u"", u""},
         {"truncated", R"({"name":"N")", false, u"", u""},
         {"empty", "", false, u"", u""},
     };
