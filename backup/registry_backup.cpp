@@ -5,10 +5,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <cwchar>
 #include <optional>
 
 #include "backup/store.h"
+#include "framework/registry.h"
 
 extern "C" NTSTATUS NTAPI NtQueryKey(HANDLE key, int informationClass, PVOID information, ULONG length,
                                      PULONG resultLength);
@@ -145,8 +145,6 @@ std::wstring Folded(std::wstring text) {
     return text;
 }
 
-bool HasNul(const wchar_t* name, DWORD length) { return std::wcslen(name) != length; }
-
 // The first key on the path that is not there, under the real path of the last one that is.
 // Empty (and no error) when the whole path is there.
 std::optional<std::u16string> FirstMissingKey(HKEY root, const std::wstring& path, REGSAM view, LONG& error) {
@@ -282,7 +280,7 @@ void RegistryBackup::ExportTree(HKEY key, const std::u16string& realPath, int de
             if (error == ERROR_NO_MORE_ITEMS) break;
             if (error != ERROR_SUCCESS) return Fail(error);
             // A name with a NUL inside would open another key by its text before the NUL.
-            if (HasNul(child.data(), length)) return Fail(ERROR_INVALID_NAME);
+            if (NameHoldsNul(child.data(), length)) return Fail(ERROR_INVALID_NAME);
             UniqueRegKey sub;
             error = ::RegOpenKeyExW(key, child.data(), REG_OPTION_OPEN_LINK, KEY_READ, sub.put());
             if (error != ERROR_SUCCESS) return Fail(error);

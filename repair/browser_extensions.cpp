@@ -126,7 +126,7 @@ void ForEachListValue(HKEY key, const std::function<void(const wchar_t* name, co
         if (error == ERROR_NO_MORE_ITEMS) break;
         if (error != ERROR_SUCCESS || !IsString(type)) continue;
         // A name with a NUL inside cannot be addressed to delete it, and is no number either.
-        if (std::wcslen(name.data()) != nameLength) continue;
+        if (lark::NameHoldsNul(name.data(), nameLength)) continue;
         if (!IsListItemName(U16(std::wstring_view(name.data(), nameLength)))) continue;
         const auto text = TerminatedText(data.data(), size);
         if (text) visit(name.data(), *text);

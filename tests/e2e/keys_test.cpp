@@ -10,6 +10,7 @@
 
 #include <string>
 
+#include "larkspur_process.h"
 #include "remote_ui.h"
 #include "resource.h"
 #include "support/ui.h"
@@ -20,19 +21,11 @@ enum Page { kFastCheck, kAssociations, kHijacks, kAddOns, kHosts, kLsp, kFirewal
 const char* const kPageNames[] = {"fast check", "associations", "hijacks", "add-ons",
                                   "HOSTS",      "LSP",          "firewall", "other repairs"};
 
-class RealKeys : public ::testing::Test {
+class RealKeys : public LarkspurProcessTest {
 protected:
     void SetUp() override {
-        const std::wstring program = test::UnixPathToWindows(test::Env(L"LARKSPUR_BIN_DIR")) + L"\\Larkspur.exe";
-        std::wstring commandLine = L"\"" + program + L"\"";
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        ASSERT_TRUE(::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                     &startup, &info));
-        ::CloseHandle(info.hThread);
-        HWND notice = remote::WaitForWindow(
-            info.dwProcessId, [](HWND w) { return remote::HasChildWithText(w, L"说  明"); }, 30000);
-        ASSERT_NE(notice, nullptr);
+        LarkspurProcessTest::SetUp();
+        if (HasFatalFailure()) return;
         ::PostMessageW(notice, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         main = remote::WaitForWindow(info.dwProcessId, [](HWND w) { return remote::Text(w) == L"Larkspur"; }, 30000);
         ASSERT_NE(main, nullptr);
@@ -45,18 +38,6 @@ protected:
             pages[i] = remote::VisiblePage(tab);
             ASSERT_NE(pages[i], nullptr) << i;
         }
-    }
-    void TearDown() override {
-        if (::WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT) ::TerminateProcess(info.hProcess, 1);
-        ::CloseHandle(info.hProcess);
-    }
-
-    bool Running() { return ::WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT; }
-    DWORD ExitCode(DWORD timeoutMs = 15000) {
-        if (::WaitForSingleObject(info.hProcess, timeoutMs) != WAIT_OBJECT_0) return 0xFFFFFFFF;
-        DWORD code = 0xFFFFFFFF;
-        ::GetExitCodeProcess(info.hProcess, &code);
-        return code;
     }
     bool Shown(int page) { return ::IsWindowVisible(pages[page]) != FALSE; }
 
@@ -87,7 +68,6 @@ protected:
     // GetWindowTextLength answers for a window of another process from its caption only.
     static int TextLength(HWND edit) { return static_cast<int>(::SendMessageW(edit, WM_GETTEXTLENGTH, 0, 0)); }
 
-    PROCESS_INFORMATION info{};
     HWND main = nullptr, tab = nullptr;
     HWND pages[8] = {};
 };

@@ -7,44 +7,20 @@
 
 #include <string>
 
+#include "larkspur_process.h"
 #include "remote_ui.h"
 #include "support/ui.h"
 
 namespace {
 
-class LarkspurExe : public ::testing::Test {
+class LarkspurExe : public LarkspurProcessTest {
 protected:
-    void SetUp() override {
-        const std::wstring program = test::UnixPathToWindows(test::Env(L"LARKSPUR_BIN_DIR")) + L"\\Larkspur.exe";
-        std::wstring commandLine = L"\"" + program + L"\"";
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        ASSERT_TRUE(::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                     &startup, &info));
-        ::CloseHandle(info.hThread);
-        notice = remote::WaitForWindow(info.dwProcessId, [](HWND w) { return remote::HasChildWithText(w, L"说  明"); },
-                                       30000);
-        ASSERT_NE(notice, nullptr);
-    }
-    void TearDown() override {
-        if (::WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT) ::TerminateProcess(info.hProcess, 1);
-        ::CloseHandle(info.hProcess);
-    }
     bool MainWindowVisible() {
         for (HWND w : remote::TopLevelWindows(info.dwProcessId)) {
             if (remote::Text(w) == L"Larkspur") return true;
         }
         return false;
     }
-    DWORD ExitCode(DWORD timeoutMs = 15000) {
-        if (::WaitForSingleObject(info.hProcess, timeoutMs) != WAIT_OBJECT_0) return 0xFFFFFFFF;
-        DWORD code = 0xFFFFFFFF;
-        ::GetExitCodeProcess(info.hProcess, &code);
-        return code;
-    }
-
-    PROCESS_INFORMATION info{};
-    HWND notice = nullptr;
 };
 
 TEST_F(LarkspurExe, NoticeShowsItsTextsBeforeTheMainWindow) {

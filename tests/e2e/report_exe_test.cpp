@@ -13,6 +13,7 @@
 #include "remote_ui.h"
 #include "repair/file_type.h"
 #include "report_run.h"
+#include "support/files.h"
 #include "support/registry.h"
 #include "support/ui.h"
 
@@ -20,26 +21,12 @@ namespace {
 
 const std::wstring kSafeBoot = L"SYSTEM\\CurrentControlSet\\Control\\SafeBoot";
 
-// The file names in a folder, "." and ".." left out.
-std::vector<std::wstring> FolderNames(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW found{};
-    HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        const std::wstring name = found.cFileName;
-        if (name != L"." && name != L"..") names.push_back(name);
-    } while (::FindNextFileW(find, &found));
-    ::FindClose(find);
-    return names;
-}
-
 class ReportExe : public ::testing::Test {
 protected:
     void SetUp() override {
         folder = test::TempPath(L"reports");
         ::CreateDirectoryW(folder.c_str(), nullptr);
-        for (const std::wstring& name : FolderNames(folder)) ::DeleteFileW((folder + L"\\" + name).c_str());
+        for (const std::wstring& name : test::FolderEntries(folder)) ::DeleteFileW((folder + L"\\" + name).c_str());
         ASSERT_TRUE(windows.Installed());
     }
     // A machine on which the fast check finds nothing: every association as installed, Safe Mode
@@ -60,7 +47,7 @@ protected:
         ASSERT_GE(line.size(), 2u);
         EXPECT_EQ(line.substr(line.size() - 2), "\r\n") << line;
         EXPECT_EQ(line.find('\n'), line.size() - 1) << "one line: " << line;
-        EXPECT_TRUE(FolderNames(folder).empty());
+        EXPECT_TRUE(test::FolderEntries(folder).empty());
         EXPECT_FALSE(windows.Created(run.processId));
     }
 
@@ -92,7 +79,7 @@ TEST_F(ReportExe, CleanMachineGivesZeroAndSectionsWithoutFindings) {
         EXPECT_EQ(entry.Get("state")->text, "正确");
     }
     // Only the report itself is left in the folder.
-    EXPECT_EQ(FolderNames(folder), std::vector<std::wstring>{L"clean.JSON"});
+    EXPECT_EQ(test::FolderEntries(folder), std::vector<std::wstring>{L"clean.JSON"});
 
     const std::wstring text = folder + L"\\clean.log";
     EXPECT_EQ(report_run::RunLarkspur(L"/report \"" + text + L"\"").exitCode, 0);
@@ -134,8 +121,8 @@ TEST_F(ReportExe, UnwritablePathsGiveTwoAndLeaveNothingBehind) {
     const report_run::Run onFolder = report_run::RunLarkspur(L"/report \"" + taken + L"\"");
     EXPECT_EQ(onFolder.exitCode, 2);
     EXPECT_FALSE(windows.Created(onFolder.processId));
-    EXPECT_EQ(FolderNames(folder), std::vector<std::wstring>{L"taken"});
-    EXPECT_TRUE(FolderNames(taken).empty());
+    EXPECT_EQ(test::FolderEntries(folder), std::vector<std::wstring>{L"taken"});
+    EXPECT_TRUE(test::FolderEntries(taken).empty());
     ::RemoveDirectoryW(taken.c_str());
 
     // A report that cannot replace the file there leaves that file as it was.
@@ -151,7 +138,7 @@ TEST_F(ReportExe, UnwritablePathsGiveTwoAndLeaveNothingBehind) {
         EXPECT_NE(run.standardError.find("cannot write the report to "), std::string::npos) << run.standardError;
     }
     EXPECT_EQ(report_run::ReadBytes(held), "old");
-    EXPECT_EQ(FolderNames(folder), std::vector<std::wstring>{L"held.txt"});
+    EXPECT_EQ(test::FolderEntries(folder), std::vector<std::wstring>{L"held.txt"});
     ::DeleteFileW(held.c_str());
 }
 

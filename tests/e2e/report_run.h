@@ -9,24 +9,15 @@
 #include <vector>
 
 #include "framework/handles.h"
+#include "support/files.h"
 #include "support/ui.h"
 
 namespace report_run {
 
 inline std::wstring Program() { return test::UnixPathToWindows(test::Env(L"LARKSPUR_BIN_DIR")) + L"\\Larkspur.exe"; }
 
-inline std::string ReadBytes(const std::wstring& path) {
-    lark::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, 0, nullptr));
-    if (!file) return {};
-    LARGE_INTEGER size{};
-    ::GetFileSizeEx(file.get(), &size);
-    std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
-    DWORD read = 0;
-    if (!bytes.empty()) ::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-    bytes.resize(read);
-    return bytes;
-}
+// The whole file; empty when it cannot be read.
+inline std::string ReadBytes(const std::wstring& path) { return test::ReadFileBytes(path).value_or(std::string()); }
 
 inline bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 

@@ -83,18 +83,6 @@ std::string Description(const std::string& latest, const std::string& crcLines) 
 const std::string kStaleCopy =
     Description("v9.9", "v9.9=1\r\nv1.6=" + std::string(kCallerCrc) + "\r\n") + std::string(600, ';') + "\r\n";
 
-std::vector<std::wstring> FolderEntries(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW found{};
-    lark::UniqueFindHandle find(::FindFirstFileW((folder + L"*").c_str(), &found));
-    if (!find) return {L"(no folder)"};
-    do {
-        const std::wstring name = found.cFileName;
-        if (name != L"." && name != L"..") names.push_back(name);
-    } while (::FindNextFileW(find.get(), &found));
-    return names;
-}
-
 // Runs the program with the command line given and answers each of its warnings (IDYES, IDNO, or
 // another id that ends the box). Its TEMP and TMP name a folder of its own that holds only a stale
 // "update.ini".
@@ -145,7 +133,7 @@ Outcome RunAnswering(const std::wstring& commandLine, int answer) {
     DWORD code = 0;
     ::GetExitCodeProcess(process.get(), &code);
     outcome.exitCode = static_cast<int>(code);
-    outcome.temporaryFiles = FolderEntries(temp);
+    outcome.temporaryFiles = test::FolderEntries(temp);
     outcome.staleCopy = ReadFileBytes(temp + L"update.ini");
     return outcome;
 }

@@ -16,6 +16,7 @@
 #include "description_server.h"
 #include "framework/handles.h"
 #include "remote_ui.h"
+#include "support/files.h"
 #include "support/registry.h"
 #include "support/ui.h"
 #include "updater/crc32.h"
@@ -172,18 +173,6 @@ TEST_F(LarkspurWithUpdater, RealTolvaneReachesThePage) {
     ASSERT_EQ(test::SetString(HKEY_CURRENT_USER, kProxyKey, L"ProxyServer", L"127.0.0.1:9"), ERROR_SUCCESS);
 }
 
-std::vector<std::wstring> FolderEntries(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW found{};
-    lark::UniqueFindHandle find(::FindFirstFileW((folder + L"*").c_str(), &found));
-    if (!find) return {L"(no folder)"};
-    do {
-        const std::wstring name = found.cFileName;
-        if (name != L"." && name != L"..") names.push_back(name);
-    } while (::FindNextFileW(find.get(), &found));
-    return names;
-}
-
 // A second download, as a browser names it, started with TEMP and TMP at a fresh folder: the real
 // updater gets the program's name whole (it asks for the right description and checksums the
 // right file: a newer version is listed and the notice starts), and when the program has closed
@@ -204,7 +193,7 @@ TEST_F(LarkspurWithUpdater, ASecondDownloadPassesItsNameWholeAndLeavesTheTempora
                                        ":80/avtools/K00000031/update.ini"});
     ::PostMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(ExitCode(), 0u);
-    EXPECT_EQ(FolderEntries(temp), std::vector<std::wstring>());
+    EXPECT_EQ(test::FolderEntries(temp), std::vector<std::wstring>());
     ASSERT_EQ(test::SetString(HKEY_CURRENT_USER, kProxyKey, L"ProxyServer", L"127.0.0.1:9"), ERROR_SUCCESS);
 }
 

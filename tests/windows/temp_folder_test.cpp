@@ -18,6 +18,7 @@
 #include "support/list_page.h"
 #include "support/memory_disk.h"
 #include "support/process_recorder.h"
+#include "support/files.h"
 #include "support/registry.h"
 #include "support/scripted_prompts.h"
 #include "support/ui.h"
@@ -41,17 +42,7 @@ public:
         ::SetEnvironmentVariableW(L"TMP", saved_[1].c_str());
     }
     // Everything in the folder, hidden entries included.
-    std::vector<std::wstring> Entries() const {
-        std::vector<std::wstring> names;
-        WIN32_FIND_DATAW found{};
-        lark::UniqueFindHandle find(::FindFirstFileW((path_ + L"\\*").c_str(), &found));
-        if (!find) return names;
-        do {
-            const std::wstring name = found.cFileName;
-            if (name != L"." && name != L"..") names.push_back(name);
-        } while (::FindNextFileW(find.get(), &found));
-        return names;
-    }
+    std::vector<std::wstring> Entries() const { return test::FolderEntries(path_); }
 
 private:
     std::wstring path_;

@@ -6,6 +6,7 @@
 #include "backup/store.h"
 #include "framework/handles.h"
 #include "framework/process.h"
+#include "support/files.h"
 
 namespace test {
 
@@ -24,16 +25,8 @@ std::vector<std::wstring> BackupFiles() {
 std::wstring BackupPath(const std::wstring& name) { return lark::backup::FolderPath() + L"\\" + name; }
 
 std::vector<unsigned char> ReadBytes(const std::wstring& path) {
-    std::vector<unsigned char> bytes;
-    lark::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, 0, nullptr));
-    if (!file) return bytes;
-    unsigned char chunk[65536];
-    DWORD got = 0;
-    while (::ReadFile(file.get(), chunk, sizeof(chunk), &got, nullptr) && got > 0) {
-        bytes.insert(bytes.end(), chunk, chunk + got);
-    }
-    return bytes;
+    const std::string bytes = ReadFileBytes(path).value_or(std::string());
+    return std::vector<unsigned char>(bytes.begin(), bytes.end());
 }
 
 BackupWatch::BackupWatch() : before_(BackupFiles()) {}

@@ -7,7 +7,8 @@
 namespace test {
 
 std::optional<std::string> ReadFileBytes(const std::wstring& path) {
-    lark::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    lark::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, 0, nullptr));
     if (!file) return std::nullopt;
     std::string bytes;
     char chunk[4096];
@@ -21,6 +22,19 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
     DWORD put = 0;
     return file && ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr) &&
            put == bytes.size();
+}
+
+std::vector<std::wstring> FolderEntries(const std::wstring& folder) {
+    const std::wstring pattern = folder + (!folder.empty() && folder.back() == L'\\' ? L"*" : L"\\*");
+    WIN32_FIND_DATAW found{};
+    lark::UniqueFindHandle find(::FindFirstFileW(pattern.c_str(), &found));
+    if (!find) return {L"(no folder)"};
+    std::vector<std::wstring> names;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name != L"." && name != L"..") names.push_back(name);
+    } while (::FindNextFileW(find.get(), &found));
+    return names;
 }
 
 }  // namespace test

@@ -51,9 +51,10 @@ public:
         return bytes_.substr(at, end - at);
     }
 
-    // The names in a table of fixed-size descriptors that ends with one whose name is 0.
-    template <class Descriptor>
-    bool ReadNames(int directory, DWORD Descriptor::*name, std::vector<std::string>& names) const {
+    // Each descriptor of a table of fixed-size descriptors that ends with one whose field `end` is 0,
+    // handed to visit; false when the table runs off the file or visit returns false.
+    template <class Descriptor, class Visit>
+    bool ForEachDescriptor(int directory, DWORD Descriptor::*end, Visit visit) const {
         const DWORD rva = Directory(directory).VirtualAddress;
         if (rva == 0) return true;
         std::size_t at = Offset(rva);
@@ -62,11 +63,19 @@ public:
             if (at + sizeof(Descriptor) > bytes_.size()) return false;
             Descriptor descriptor;
             std::memcpy(&descriptor, bytes_.data() + at, sizeof(descriptor));
-            if (descriptor.*name == 0) return true;
-            std::optional<std::string> library = Name(descriptor.*name);
-            if (!library) return false;
-            names.push_back(*library);
+            if (descriptor.*end == 0) return true;
+            if (!visit(descriptor)) return false;
         }
+    }
+
+    // The names in a table of descriptors that ends with one whose name is 0.
+    template <class Descriptor>
+    bool ReadNames(int directory, DWORD Descriptor::*name, std::vector<std::string>& names) const {
+        return ForEachDescriptor(directory, name, [&](const Descriptor& descriptor) {
+            std::optional<std::string> library = Name(descriptor.*name);
+            if (library) names.push_back(*library);
+            return library.has_value();
+        });
     }
 
     // The names in a thunk table of 64-bit entries that ends with 0; entries imported by ordinal
@@ -92,18 +101,10 @@ public:
     template <class Descriptor>
     bool ReadFunctions(int directory, DWORD Descriptor::*libraryName, DWORD (*names)(const Descriptor&),
                        std::vector<std::string>& functions) const {
-        const DWORD rva = Directory(directory).VirtualAddress;
-        if (rva == 0) return true;
-        std::size_t at = Offset(rva);
-        if (at == std::string::npos) return false;
-        for (;; at += sizeof(Descriptor)) {
-            if (at + sizeof(Descriptor) > bytes_.size()) return false;
-            Descriptor descriptor;
-            std::memcpy(&descriptor, bytes_.data() + at, sizeof(descriptor));
-            if (descriptor.*libraryName == 0) return true;
+        return ForEachDescriptor(directory, libraryName, [&](const Descriptor& descriptor) {
             std::optional<std::string> library = Name(descriptor.*libraryName);
-            if (!library || !ReadThunkNames(names(descriptor), *library, functions)) return false;
-        }
+            return library && ReadThunkNames(names(descriptor), *library, functions);
+        });
     }
 
 private:
